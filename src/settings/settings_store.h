@@ -1,0 +1,47 @@
+// Every read, write and deletion of settings and shell-integration data. Keys in
+// HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE without a leading backslash are relative to
+// Software\Talvex; a leading backslash makes them absolute; other hives take keys as given.
+// The program's own settings go to Talvex.ini instead when that file is in use.
+// Reads fall back to defaults, writes return a Win32 status (0 also when the INI file took
+// the value or the write was suppressed), deletions swallow failures.
+#pragma once
+#include <windows.h>
+#include <cstddef>
+
+namespace tvx {
+
+class SettingsStore {
+public:
+    bool KeyExists(HKEY hive, const wchar_t* key);
+    DWORD ReadNumber(HKEY hive, const wchar_t* key, const wchar_t* value, DWORD defaultNumber);
+    // The buffer always receives a terminated text; false only when the registry was asked
+    // and the key or value could not be read (the buffer then holds the default).
+    bool ReadString(HKEY hive, const wchar_t* key, const wchar_t* value, wchar_t* buffer,
+                    const wchar_t* defaultText, size_t capacity);
+    LONG WriteString(HKEY hive, const wchar_t* key, const wchar_t* value, const wchar_t* text);
+    LONG WriteNumber(HKEY hive, const wchar_t* key, const wchar_t* value, DWORD number);
+    void DeleteValue(HKEY hive, const wchar_t* key, const wchar_t* value);
+    void DeleteKey(HKEY hive, const wchar_t* key);
+    // A plain key deletion in the view selected with SetRegistryView.
+    void DeleteKeyInView(HKEY hive, const wchar_t* key);
+    void DeleteKeyTree(HKEY hive, const wchar_t* key);
+    void SetRegistryView(DWORD accessBits);
+    bool IsIntegrationEnabled() const;
+    bool SaveSettingsFile();
+
+    DWORD ReadUserNumber(const wchar_t* key, const wchar_t* value, DWORD defaultNumber);
+    bool ReadUserString(const wchar_t* key, const wchar_t* value, wchar_t* buffer,
+                        const wchar_t* defaultText, size_t capacity);
+    LONG WriteUserString(const wchar_t* key, const wchar_t* value, const wchar_t* text);
+    LONG WriteUserNumber(const wchar_t* key, const wchar_t* value, DWORD number);
+    void DeleteUserValue(const wchar_t* key, const wchar_t* value);
+};
+
+SettingsStore& Settings();
+
+// Seam for tests of the access-denied stops: when set, every registry write (value set or
+// key create) whose key path starts with the given prefix, in the given hive, fails with
+// ERROR_ACCESS_DENIED before reaching the registry. nullptr hive clears it.
+void DenyRegistryWritesForTesting(HKEY hive, const wchar_t* pathPrefix);
+
+}  // namespace tvx

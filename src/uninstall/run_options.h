@@ -1,0 +1,36 @@
+// The process-wide run options settled by the switches, the message-box wrapper every
+// message of the program goes through, and the start-up helpers other parts consult
+// (screen scaling, WOW64, system libraries, the dialog icon and bold font).
+#pragma once
+#include <windows.h>
+#include "common/strings.h"
+
+namespace tvx {
+
+struct RunOptions {
+    bool silent = false;
+    bool msi = false;
+    bool noExplorer = false;
+    wchar_t initText[40] = L"";
+    int exitCode = 0;
+    wchar_t folderToOpen[kPathCapacity] = L"";
+};
+
+RunOptions& Options();
+
+// Adds MB_RIGHT | MB_RTLREADING for right-to-left languages.
+int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+
+int ScaleByDpiY(int value);
+void SetScreenDpiForTesting(int dpiY);  // 0 clears the cache
+bool RunningUnderWow64();
+bool IsNativeIa64();
+void HardenDllSearchPath(bool remove);
+// Loads a library by its full path in the system folder; nullptr when that is unknown.
+HMODULE LoadSystemDll(const wchar_t* name);
+
+// Made at start-up, released at exit; empty when they could not be made.
+HICON AppIcon();
+HFONT BoldFont();
+
+}  // namespace tvx
