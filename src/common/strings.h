@@ -13,6 +13,25 @@ constexpr size_t kPathCapacity = 2048;
 constexpr size_t kLineCapacity = 1024;
 constexpr size_t kMessageCapacity = 512;
 
+// The bounded copy and append shared by wide and 8-bit text.
+template <typename Char>
+Char* CopyBounded(Char* destination, const Char* source, size_t capacity)
+{
+    if (capacity == 0) return nullptr;
+    size_t i = 0;
+    for (; i + 1 < capacity && source[i] != Char(0); ++i) destination[i] = source[i];
+    destination[i] = Char(0);
+    return destination + i;
+}
+
+template <typename Char>
+void AppendBounded(Char* destination, const Char* source, size_t capacity)
+{
+    size_t length = 0;
+    while (length < capacity && destination[length] != Char(0)) ++length;
+    if (length < capacity) CopyBounded(destination + length, source, capacity - length);
+}
+
 // Copies at most capacity - 1 characters and terminates; returns the position of the
 // terminator, or nullptr when capacity is 0 (nothing written).
 wchar_t* CopyText(wchar_t* destination, const wchar_t* source, size_t capacity);
