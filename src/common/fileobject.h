@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include "common/handles.h"
 #include "common/strings.h"
 
 namespace tvx {
@@ -20,7 +21,7 @@ public:
     virtual bool Close();
     virtual uint32_t Read(void* buffer, uint32_t count);
     virtual void Seek(int64_t offset, DWORD method);
-    virtual int64_t Tell();
+    virtual int64_t Tell();  // -1 after a failure
     virtual bool IsOpen() const;
 
     bool Create(const wchar_t* name, bool shareRead);
@@ -30,14 +31,17 @@ public:
     const wchar_t* FileName() const { return fileName_; }
 
 protected:
-    // The one system read, apart so tests can make it fail (Wine cannot on demand).
+    // The one system read and write, apart so tests can make them fail (Wine cannot on
+    // demand).
     virtual BOOL SystemRead(void* buffer, DWORD count, DWORD* read);
     virtual BOOL SystemWrite(const void* data, DWORD count, DWORD* written);
 
 private:
-    bool ReadOnce(void* buffer, uint32_t count, uint32_t* read);
+    uint32_t RetryCount(uint32_t count) const;
+    bool MovePointer(int64_t distance, DWORD method, int64_t* position);
+    void CheckFileTooLarge(uint32_t count);
 
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    FileHandle handle_;
     bool createdHere_ = false;
     bool readFailed_ = false;
     wchar_t fileName_[kPathCapacity] = L"";

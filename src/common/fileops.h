@@ -5,9 +5,26 @@
 #include <windows.h>
 #include <cstdint>
 #include "common/handles.h"
+#include "common/paths.h"
 #include "common/strings.h"
 
 namespace tvx {
+
+// Runs call(path); when it gives failed, runs it once more with the extended-length form.
+// The first call's last error stands when that form cannot be built.
+template <typename Result, typename Call>
+Result WithLongPathRetry(const wchar_t* path, Result failed, Call call)
+{
+    Result result = call(path);
+    if (result != failed) return result;
+    DWORD error = GetLastError();
+    wchar_t longPath[kPathCapacity];
+    if (!MakeLongPath(path, longPath, kPathCapacity)) {
+        SetLastError(error);
+        return result;
+    }
+    return call(longPath);
+}
 
 DWORD GetFileAttributesLong(const wchar_t* path);
 bool FileExists(const wchar_t* path);
@@ -19,6 +36,9 @@ bool SetFileAttributesLong(const wchar_t* path, DWORD attributes);
 enum CreateDirectoryResult { DirectoryCreated = 0, DirectoryFailed = 1, ParentMissing = 2 };
 int CreateDirectoryLong(const wchar_t* path, bool setAttributes, DWORD attributes);
 
+// winbase.h still carries a 16-bit era macro of this name.
+#undef GetFreeSpace
+// Bytes available to the caller on the volume of the path's folder; 0 on failure.
 uint64_t GetFreeSpace(const wchar_t* path);
 
 struct FoundEntry {

@@ -15,7 +15,8 @@ bool IsSeparator(wchar_t c);
 bool IsDrivePrefix(const wchar_t* path);
 bool IsAbsolutePath(const wchar_t* path);
 bool HasWildcards(const wchar_t* path);  // false for nullptr
-wchar_t* LastChar(wchar_t* path);
+wchar_t* LastChar(wchar_t* path);  // the start for an empty path
+const wchar_t* LastChar(const wchar_t* path);
 const wchar_t* NamePart(const wchar_t* path);
 wchar_t* NamePart(wchar_t* path);
 // Cuts in place to the folder; a drive root keeps its separator ("C:\file" gives "C:\").
@@ -25,7 +26,9 @@ void GetFolderPart(const wchar_t* path, wchar_t* output, size_t capacity);
 // Appends '\' when the path is non-empty, lacks one and has room; returns the old length.
 size_t AddTrailingSeparator(wchar_t* path, size_t capacity);
 void JoinPath(const wchar_t* folder, const wchar_t* name, wchar_t* output, size_t capacity);
-// "\\?\" form; false (output unspecified but terminated) when it does not fit.
+// The extended-length form ("\\?\C:\...", "\\?\UNC\server\..."), relative paths resolved
+// against the current folder with no other normalisation. False, never a cut text, when it
+// does not fit; false too for a path already in that form.
 bool MakeLongPath(const wchar_t* path, wchar_t* output, size_t capacity);
 
 // The product's per-user data folder: the AppData value under Software\Talvex\Paths when it
