@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
+#include "common/handles.h"
 
 namespace tvx {
 
@@ -35,7 +36,23 @@ public:
     LONG WriteUserString(const wchar_t* key, const wchar_t* value, const wchar_t* text);
     LONG WriteUserNumber(const wchar_t* key, const wchar_t* value, DWORD number);
     void DeleteUserValue(const wchar_t* key, const wchar_t* value);
+
+private:
+    LONG OpenKeyForReading(HKEY hive, const wchar_t* key, RegKey& opened) const;
+    LONG CreateKeyForWriting(HKEY hive, const wchar_t* key, RegKey& created) const;
+    LONG SetValue(HKEY hive, const wchar_t* key, const wchar_t* value, DWORD type, const void* data,
+                  DWORD size) const;
+    void DeleteTreePass(HKEY hive, const wchar_t* path);
+
+    DWORD viewBits_ = 0;  // added to reading opens and writing creates only
+    DWORD deletedCount_ = 0;
 };
+
+constexpr size_t kKeyPathCapacity = 512;
+
+// The registry path of a key: relative keys of HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE below
+// Software\Talvex, cut at kKeyPathCapacity - 1 characters.
+void MakeKeyPath(HKEY hive, const wchar_t* key, wchar_t* output);
 
 SettingsStore& Settings();
 
