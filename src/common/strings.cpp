@@ -22,6 +22,20 @@ int PrefixLength(const wchar_t* text, size_t n)
     size_t length = wcsnlen(text, n);
     return static_cast<int>(length < n ? length + 1 : n);
 }
+bool TakesAtMostOneText(const wchar_t* format)
+{
+    int texts = 0;
+    for (; *format != L'\0'; ++format) {
+        if (*format != L'%') continue;
+        ++format;
+        if (*format == L's' && texts == 0) {
+            ++texts;
+        } else if (*format != L'%') {
+            return false;
+        }
+    }
+    return true;
+}
 }  // namespace
 
 wchar_t* CopyText(wchar_t* destination, const wchar_t* source, size_t capacity)
@@ -52,6 +66,12 @@ int FormatText(wchar_t* destination, size_t capacity, const wchar_t* format, ...
     int written = FormatTextV(destination, capacity, format, args);
     va_end(args);
     return written;
+}
+
+int FormatWithText(wchar_t* destination, size_t capacity, const wchar_t* format, const wchar_t* text)
+{
+    if (!TakesAtMostOneText(format)) return FormatText(destination, capacity, L"%s", format);
+    return FormatText(destination, capacity, format, text);
 }
 
 int FormatTextLegacy(wchar_t* destination, size_t capacity, const wchar_t* format, va_list args)

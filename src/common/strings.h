@@ -46,6 +46,10 @@ int FormatTextV(wchar_t* destination, size_t capacity, const wchar_t* format, va
 // terminator and returns its length; a longer one fills the buffer and returns -1.
 int FormatTextLegacy(wchar_t* destination, size_t capacity, const wchar_t* format, va_list args);
 int FormatBytes(char* destination, size_t capacity, const char* format, va_list args);
+// Standard truncation, for a translated format that takes one text: only "%%" and one "%s"
+// are understood. A format with any other conversion is shown as it stands rather than
+// handed to the formatter, which would read arguments that were never passed.
+int FormatWithText(wchar_t* destination, size_t capacity, const wchar_t* format, const wchar_t* text);
 
 // Command-line tokenizer: blanks separate, double quotes group, "" is a literal quote.
 // Returns the position after the token, or nullptr when no token is left (token untouched).

@@ -1,0 +1,12 @@
+#include "uninstall/modes.h"
+
+namespace tvx {
+
+bool RunSetupDialog()
+{
+    return false;
+}
+
+void RunCompletionDialog() {}
+
+}  // namespace tvx

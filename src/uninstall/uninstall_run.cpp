@@ -1,0 +1,7 @@
+#include "uninstall/modes.h"
+
+namespace tvx {
+
+void RunUninstall() {}
+
+}  // namespace tvx
