@@ -1,0 +1,122 @@
+#include "uninstall/uninstall_list.h"
+#include <cstring>
+#include <cwchar>
+#include "common/charset.h"
+#include "common/fileops.h"
+#include "common/paths.h"
+#include "common/strings.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr unsigned kLastTempNumber = 999;
+
+bool IsListBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
+
+// A component of dots and blanks only, with two dots or more: ".." itself, or a spelling
+// such as ".. " or "..." that the system's path trimming may turn into a parent step.
+bool IsParentLikeComponent(const wchar_t* start, const wchar_t* end)
+{
+    int dots = 0;
+    for (const wchar_t* c = start; c < end; ++c) {
+        if (*c == L'.') ++dots;
+        else if (*c != L' ') return false;
+    }
+    return dots >= 2;
+}
+
+bool IsProtectedName(const wchar_t* entryPath, const wchar_t* programPath)
+{
+    const wchar_t* name = NamePart(entryPath);
+    return CompareNames(name, NamePart(programPath)) == 0 || CompareNames(name, kFileListName) == 0;
+}
+
+// entryPath = programFolder + the line in UTF-16; false when the whole entry does not fit,
+// since a cut path would name some other file.
+bool MakeEntryPath(const char* line, const wchar_t* programFolder, wchar_t* entryPath)
+{
+    wchar_t* end = CopyText(entryPath, programFolder, kPathCapacity);
+    size_t used = static_cast<size_t>(end - entryPath);
+    return used + 1 < kPathCapacity && AnsiToWide(line, end, kPathCapacity - used) &&
+           StaysInsideFolder(end);
+}
+
+EntryOutcome ScheduleAtRestart(const wchar_t* entryPath)
+{
+    wchar_t tempName[kPathCapacity];
+    FindFreeTempName(entryPath, tempName, kPathCapacity);
+    if (!MoveFileW(entryPath, tempName)) CopyText(tempName, entryPath, kPathCapacity);
+    MoveFileExW(tempName, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return EntryOutcome::Scheduled;
+}
+
+}  // namespace
+
+void TrimListLine(char* line)
+{
+    size_t length = std::strlen(line);
+    while (length > 0 && IsListBlank(line[length - 1])) line[--length] = '\0';
+}
+
+bool StaysInsideFolder(const wchar_t* entry)
+{
+    if (IsSeparator(entry[0]) || std::wcschr(entry, L':') != nullptr) return false;
+    const wchar_t* start = entry;
+    for (const wchar_t* c = entry;; ++c) {
+        if (*c != L'\0' && !IsSeparator(*c)) continue;
+        if (IsParentLikeComponent(start, c)) return false;
+        if (*c == L'\0') return true;
+        start = c + 1;
+    }
+}
+
+void FindFreeTempName(const wchar_t* path, wchar_t* tempName, size_t capacity)
+{
+    for (unsigned n = 0; n <= kLastTempNumber; ++n) {
+        FormatText(tempName, capacity, L"%s.%u.tmp", path, n);
+        if (!FileExists(tempName)) return;
+    }
+}
+
+EntryOutcome DeleteListedEntry(const wchar_t* entryPath, const wchar_t* programPath)
+{
+    DWORD attributes = GetFileAttributesLong(entryPath);
+    SetFileAttributesLong(entryPath, FILE_ATTRIBUTE_NORMAL);
+    if (IsDirectoryAttr(attributes)) {
+        return RemoveDirectoryW(entryPath) ? EntryOutcome::Deleted : EntryOutcome::Left;
+    }
+    if (DeleteFileLong(entryPath)) return EntryOutcome::Deleted;
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsProtectedName(entryPath, programPath)) {
+        return EntryOutcome::Left;
+    }
+    return ScheduleAtRestart(entryPath);
+}
+
+PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar_t* programPath)
+{
+    PassResult result;
+    char line[kListLineCapacity];
+    wchar_t entryPath[kPathCapacity];
+    while (std::fgets(line, sizeof line, list) != nullptr) {
+        TrimListLine(line);
+        if (line[0] == '\0' || !MakeEntryPath(line, programFolder, entryPath)) continue;
+        EntryOutcome outcome = DeleteListedEntry(entryPath, programPath);
+        if (outcome == EntryOutcome::Deleted) ++result.deleted;
+        if (outcome == EntryOutcome::Scheduled) result.scheduledAtReboot = true;
+    }
+    return result;
+}
+
+bool DeleteListedEntries(FILE* list, const wchar_t* programFolder, const wchar_t* programPath)
+{
+    bool scheduledAtReboot = false;
+    for (;;) {
+        PassResult pass = RunDeletionPass(list, programFolder, programPath);
+        scheduledAtReboot = scheduledAtReboot || pass.scheduledAtReboot;
+        if (pass.deleted == 0) return scheduledAtReboot;
+        std::fseek(list, 0, SEEK_SET);
+    }
+}
+
+}  // namespace tvx

@@ -1,0 +1,222 @@
+// The deletion passes over Uninstall.lst, run in-process against a scratch product folder.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <string>
+#include "common/handles.h"
+#include "support/scratch.h"
+#include "uninstall/uninstall_list.h"
+#include "uninstall_fixtures.h"
+
+namespace tvx::test {
+namespace {
+
+TEST(ListLineTrimming, TrailingBlanksGoLeadingBlanksStay)
+{
+    struct Case {
+        const char* line;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a.txt   \t\r\n", "a.txt"},
+        {"sub\\a.txt\n", "sub\\a.txt"},
+        {"  lead.txt\r\n", "  lead.txt"},
+        {"a b.txt \r", "a b.txt"},
+        {" \t \r\n", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s", c.line);
+        TrimListLine(line);
+        EXPECT_STREQ(line, c.expected) << "line: " << c.line;
+    }
+}
+
+TEST(ListEntryContainment, OnlyEntriesInsideTheProductFolderPass)
+{
+    struct Case {
+        const wchar_t* entry;
+        bool inside;
+    };
+    const Case cases[] = {
+        {L"a.txt", true},
+        {L"sub\\deeper\\a.txt", true},
+        {L" lead.txt", true},
+        {L".hidden", true},
+        {L"a..b.txt", true},
+        {L"..a", true},
+        {L"sub\\.\\a.txt", true},
+        {L"..\\outside.txt", false},
+        {L"sub\\..\\..\\outside.txt", false},
+        {L"sub/../../outside.txt", false},
+        {L"sub\\..", false},
+        {L"..", false},
+        {L"...\\x", false},
+        {L".. \\x", false},
+        {L"sub\\. .", false},
+        {L"C:\\windows\\win.ini", false},
+        {L"C:outside.txt", false},
+        {L"\\outside.txt", false},
+        {L"/outside.txt", false},
+        {L"\\\\server\\share\\a.txt", false},
+        {L"\\\\?\\C:\\a.txt", false},
+        {L"a.txt:stream", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StaysInsideFolder(c.entry), c.inside) << "entry: " << testing::PrintToString(std::wstring(c.entry));
+    }
+}
+
+// A product folder "Talvex" in a scratch folder, with its list.
+class ListedProduct : public testing::Test {
+protected:
+    ListedProduct() : folder_(base_ / L"Talvex"), program_(folder_ + L"\\uninstall.exe") { MakeFolder(folder_); }
+
+    std::wstring In(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+    StdioFile OpenList(const std::string& lines)
+    {
+        std::wstring path = In(L"Uninstall.lst");
+        WriteFileBytes(path, lines);
+        return StdioFile(_wfopen(path.c_str(), L"rb"));
+    }
+
+    bool DeleteAll(const std::string& lines)
+    {
+        StdioFile list = OpenList(lines);
+        EXPECT_TRUE(list);
+        return DeleteListedEntries(list.get(), (folder_ + L"\\").c_str(), program_.c_str());
+    }
+
+    ScratchFolder base_{L"tvx-list"};
+    std::wstring folder_;
+    std::wstring program_;
+};
+
+TEST_F(ListedProduct, FolderListedBeforeItsFileGoesInTheSecondPass)
+{
+    MakeFolder(In(L"sub"));
+    MakeFile(In(L"sub\\a.txt"));
+    StdioFile list = OpenList("sub\r\nsub\\a.txt\r\n");
+    std::wstring folder = folder_ + L"\\";
+    unsigned deleted[3];
+    for (unsigned& count : deleted) {
+        count = RunDeletionPass(list.get(), folder.c_str(), program_.c_str()).deleted;
+        std::fseek(list.get(), 0, SEEK_SET);
+    }
+    EXPECT_EQ(deleted[0], 1u);
+    EXPECT_EQ(deleted[1], 1u);
+    EXPECT_EQ(deleted[2], 0u);
+    EXPECT_FALSE(PathExists(In(L"sub")));
+}
+
+TEST_F(ListedProduct, NestedFoldersListedFirstGoAndUnlistedFilesStay)
+{
+    MakeFolder(In(L"a"));
+    MakeFolder(In(L"a\\b"));
+    MakeFolder(In(L"a\\b\\c"));
+    MakeFolder(In(L"kept"));
+    MakeFile(In(L"a\\b\\c\\deep.txt"));
+    MakeFile(In(L"a\\top.txt"));
+    MakeFile(In(L"kept\\listed.txt"));
+    MakeFile(In(L"kept\\unlisted.txt"));
+    MakeFile(In(L"unlisted.txt"));
+    EXPECT_FALSE(DeleteAll("a\r\na\\b\r\na\\b\\c\r\nkept\r\na\\b\\c\\deep.txt\r\na\\top.txt\r\n"
+                           "kept\\listed.txt\r\nmissing.txt\r\n"));
+    EXPECT_FALSE(PathExists(In(L"a")));
+    EXPECT_FALSE(PathExists(In(L"kept\\listed.txt")));
+    EXPECT_TRUE(PathExists(In(L"kept\\unlisted.txt")));
+    EXPECT_TRUE(PathExists(In(L"unlisted.txt")));
+}
+
+TEST_F(ListedProduct, BlanksAroundNamesAndAnsiNames)
+{
+    MakeFile(In(L"a.txt"));
+    MakeFile(In(L" lead.txt"));
+    MakeFile(In(L"lead.txt"));
+    MakeFile(In(L"caf\u00e9.txt"));
+    MakeFile(In(L"read-only.txt"));
+    SetFileAttributesW(In(L"read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteAll("a.txt   \t\r\n   \r\n\r\n lead.txt\ncaf\xe9.txt\nread-only.txt"));
+    EXPECT_FALSE(PathExists(In(L"a.txt")));
+    EXPECT_FALSE(PathExists(In(L" lead.txt")));
+    EXPECT_TRUE(PathExists(In(L"lead.txt")));
+    EXPECT_FALSE(PathExists(In(L"caf\u00e9.txt"))) << "the list is read in the ANSI code page";
+    EXPECT_FALSE(PathExists(In(L"read-only.txt")));
+}
+
+TEST_F(ListedProduct, EntriesLeavingTheProductFolderAreLeftAlone)
+{
+    std::wstring outside = base_ / L"outside.txt";
+    MakeFile(outside);
+    MakeFile(In(L"inside.txt"));
+    char absolute[MAX_PATH * 2];
+    WideCharToMultiByte(CP_ACP, 0, outside.c_str(), -1, absolute, sizeof absolute, nullptr, nullptr);
+    std::string lines = std::string("..\\outside.txt\r\nsub\\..\\..\\outside.txt\r\n") + absolute +
+                        "\r\ninside.txt:stream\r\n..\\Talvex\\inside.txt\r\n";
+    EXPECT_FALSE(DeleteAll(lines));
+    EXPECT_TRUE(PathExists(outside));
+    EXPECT_TRUE(PathExists(In(L"inside.txt")));
+}
+
+TEST_F(ListedProduct, TempNamesSkipThoseTaken)
+{
+    wchar_t name[MAX_PATH * 2];
+    FindFreeTempName(In(L"x.dll").c_str(), name, MAX_PATH * 2);
+    EXPECT_EQ(std::wstring(name), In(L"x.dll.0.tmp"));
+    MakeFile(In(L"x.dll.0.tmp"));
+    MakeFile(In(L"x.dll.1.tmp"));
+    FindFreeTempName(In(L"x.dll").c_str(), name, MAX_PATH * 2);
+    EXPECT_EQ(std::wstring(name), In(L"x.dll.2.tmp"));
+}
+
+// Files in use: the rename and the entry at restart reach the prefix's real registry.
+class InUseEntries : public ListedProduct {
+protected:
+    PendingRenamesGuard pending_;
+};
+
+TEST_F(InUseEntries, LoadedLibraryIsRenamedToTheNextFreeNameAndScheduled)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(CopyFileW(self, In(L"x.dll").c_str(), FALSE));
+    MakeFile(In(L"x.dll.0.tmp"));
+    ModuleHandle library(LoadLibraryExW(In(L"x.dll").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(library.valid());
+    ASSERT_FALSE(DeleteFileW(In(L"x.dll").c_str())) << "an image in use cannot be deleted";
+
+    EXPECT_TRUE(DeleteAll("x.dll\r\n"));
+    EXPECT_FALSE(PathExists(In(L"x.dll")));
+    EXPECT_TRUE(PathExists(In(L"x.dll.1.tmp")));
+    EXPECT_TRUE(IsPendingDeletion(In(L"x.dll.1.tmp")));
+}
+
+TEST_F(InUseEntries, FileHeldWithoutShareDeleteIsScheduledUnderItsOwnName)
+{
+    MakeFile(In(L"held.txt"));
+    FileHandle held(CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    EXPECT_TRUE(DeleteAll("held.txt\r\n"));
+    EXPECT_TRUE(PathExists(In(L"held.txt")));
+    EXPECT_FALSE(PathExists(In(L"held.txt.0.tmp")));
+    EXPECT_TRUE(IsPendingDeletion(In(L"held.txt")));
+}
+
+TEST_F(InUseEntries, ProgramAndListAreNeverRenamedWhateverTheirCase)
+{
+    MakeFile(In(L"UNINSTALL.EXE"));
+    FileHandle program(CreateFileW(In(L"UNINSTALL.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    size_t before = PendingRenames().size();
+    // The list itself is open while the passes read it.
+    EXPECT_FALSE(DeleteAll("Uninstall.EXE\r\nuninstall.LST\r\n"));
+    EXPECT_TRUE(PathExists(In(L"UNINSTALL.EXE")));
+    EXPECT_TRUE(PathExists(In(L"Uninstall.lst")));
+    EXPECT_FALSE(PathExists(In(L"UNINSTALL.EXE.0.tmp")));
+    EXPECT_EQ(PendingRenames().size(), before);
+}
+
+}  // namespace
+}  // namespace tvx::test
