@@ -17,6 +17,7 @@ struct ProcessState {
     int screenDpiY = 0;  // 0 until first needed
     int wow64 = kWow64NotAsked;
     Wow64Query wow64Query = nullptr;  // nullptr: the system's IsWow64Process
+    MessageBoxFunction messageBox = nullptr;  // nullptr: MessageBoxW
     HICON appIcon = nullptr;
     HFONT boldFont = nullptr;
 };
@@ -55,7 +56,13 @@ RunOptions& Options()
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
 {
     if (Languages().IsRightToLeft()) flags |= MB_RIGHT | MB_RTLREADING;
-    return MessageBoxW(owner, text, caption, flags);
+    MessageBoxFunction show = State().messageBox != nullptr ? State().messageBox : &MessageBoxW;
+    return show(owner, text, caption, flags);
+}
+
+void SetMessageBoxForTesting(MessageBoxFunction function)
+{
+    State().messageBox = function;
 }
 
 int ScaleByDpiY(int value)

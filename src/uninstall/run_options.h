@@ -20,6 +20,9 @@ RunOptions& Options();
 
 // Adds MB_RIGHT | MB_RTLREADING for right-to-left languages.
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+// Seam for tests, which answer the boxes themselves. nullptr: MessageBoxW.
+using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+void SetMessageBoxForTesting(MessageBoxFunction function);
 
 // value * dpiY / 96, truncating toward zero; the screen's dpiY is read once and kept.
 int ScaleByDpiY(int value);

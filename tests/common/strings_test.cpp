@@ -186,6 +186,29 @@ TEST(FormatText, UsesTheProgramsFormats)
     EXPECT_STREQ(bytes, "del \"C:\\x\"\r\n");  // %s is 8-bit text in an 8-bit format
 }
 
+TEST(FormatWithText, TakesOneTextAndShowsAnyOtherFormatAsItStands)
+{
+    const struct {
+        const wchar_t* format;
+        size_t capacity;
+        const wchar_t* result;
+    } cases[] = {
+        {L"File %s not found.", 64, L"File C:\\a not found."},
+        {L"100%% of %s", 64, L"100% of C:\\a"},
+        {L"no text at all", 64, L"no text at all"},
+        {L"File %s", 8, L"File C:"},
+        {L"%s and %s", 64, L"%s and %s"},
+        {L"%d files in %s", 64, L"%d files in %s"},
+        {L"%ls", 64, L"%ls"},
+        {L"cut %", 64, L"cut %"},
+    };
+    for (const auto& c : cases) {
+        wchar_t buffer[64];
+        FormatWithText(buffer, c.capacity, c.format, L"C:\\a");
+        EXPECT_STREQ(buffer, c.result) << c.format;
+    }
+}
+
 std::vector<std::wstring> Tokens(const wchar_t* text, size_t capacity = kLineCapacity)
 {
     std::vector<std::wstring> tokens;
