@@ -17,6 +17,8 @@ public:
     FileObject& operator=(const FileObject&) = delete;
 
     virtual ~FileObject();
+    // Open and Create let go of a file the object still holds (closed, kept). A failed Open
+    // leaves that file as it was; a failed Create leaves no file open.
     virtual bool Open(const wchar_t* name, bool shareWrite);
     virtual bool Close();
     virtual uint32_t Read(void* buffer, uint32_t count);

@@ -110,8 +110,9 @@ bool FindShellDataFolder(wchar_t* output, size_t capacity, bool create)
 unsigned WindowsVersion()
 {
     if (cachedPlatform == -1) {
+        static_assert(sizeof(OSVERSIONINFOW) == 276, "the plain record, accepted by every version");
         OSVERSIONINFOW info{};
-        info.dwOSVersionInfoSize = sizeof info;  // 276 bytes: the plain record
+        info.dwOSVersionInfoSize = sizeof info;
         GetVersionExW(&info);
         cachedPlatform = static_cast<long>(info.dwPlatformId);
         cachedMajor = info.dwMajorVersion;

@@ -33,7 +33,8 @@ bool MakeLongPath(const wchar_t* path, wchar_t* output, size_t capacity);
 
 // The product's per-user data folder: the AppData value under Software\Talvex\Paths when it
 // names an existing folder, else <user application data>\Talvex when it exists (or could be
-// created when create is set), else the program's own folder.
+// created when create is set), else the program's own folder. A stored value without a
+// terminator is accepted; one too long for the output with its terminator is ignored, not cut.
 void GetAppDataFolder(wchar_t* output, size_t capacity, bool create);
 
 // The program's own full path (GetModuleFileNameW of the executable), always terminated.
