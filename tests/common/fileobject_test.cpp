@@ -192,15 +192,5 @@ TEST_F(FileObjectTest, AFailedWriteReturnsFalseAndTheFileStillGoes)
     EXPECT_FALSE(FileExists(path.c_str()));
 }
 
-TEST_F(FileObjectTest, DeleteClosesAndRemoves)
-{
-    std::wstring path = scratch_ / L"a.txt";
-    FileObject file;
-    ASSERT_TRUE(file.Create(path.c_str(), false));
-    EXPECT_TRUE(file.Delete());
-    EXPECT_FALSE(file.IsOpen());
-    EXPECT_FALSE(FileExists(path.c_str()));
-}
-
 }  // namespace
 }  // namespace tvx

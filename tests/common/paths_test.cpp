@@ -174,16 +174,6 @@ TEST_F(MakeLongPathTest, RefusesRatherThanCuts)
     }
 }
 
-TEST(Paths, WindowsVersionComposesMajorAndMinor)
-{
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    ASSERT_TRUE(GetVersionExW(&info));
-    ResetWindowsVersionCache();
-    EXPECT_EQ(WindowsVersion(), info.dwMajorVersion * 256 + info.dwMinorVersion);
-    EXPECT_EQ(WindowsVersion(), info.dwMajorVersion * 256 + info.dwMinorVersion);
-}
-
 // The AppData value is written raw, so a test can store it without a terminator.
 void WriteAppDataValue(const std::wstring& text, bool terminated)
 {
