@@ -108,6 +108,19 @@ struct FormatCase {
     size_t writtenCount;
 };
 
+using WideFormatter = int (*)(wchar_t*, size_t, const wchar_t*, ...);
+
+template <size_t N>
+void ExpectFormatted(const FormatCase (&cases)[N], WideFormatter format)
+{
+    for (const auto& c : cases) {
+        Canvas canvas;
+        EXPECT_EQ(format(canvas.text, c.capacity, L"%s", c.text), c.result) << c.capacity;
+        EXPECT_EQ(canvas.Prefix(c.writtenCount), std::wstring(c.written, c.writtenCount)) << c.capacity;
+        EXPECT_EQ(canvas.text[c.writtenCount], kFill) << c.capacity;
+    }
+}
+
 TEST(FormatText, StandardTruncationCutsAndTerminates)
 {
     const FormatCase cases[] = {
@@ -118,12 +131,7 @@ TEST(FormatText, StandardTruncationCutsAndTerminates)
         {1, L"abcdef", -1, L"\0", 1},
         {1, L"", 0, L"\0", 1},
     };
-    for (const auto& c : cases) {
-        Canvas canvas;
-        EXPECT_EQ(FormatText(canvas.text, c.capacity, L"%s", c.text), c.result) << c.capacity;
-        EXPECT_EQ(canvas.Prefix(c.writtenCount), std::wstring(c.written, c.writtenCount)) << c.capacity;
-        EXPECT_EQ(canvas.text[c.writtenCount], kFill) << c.capacity;
-    }
+    ExpectFormatted(cases, &FormatText);
 }
 
 TEST(FormatText, CapacityZeroWritesNothing)
@@ -141,12 +149,7 @@ TEST(FormatTextLegacy, ExactFitAndOverflowLeaveNoTerminator)
         {4, L"abcdef", -1, L"abcd", 4},
         {1, L"", 0, L"\0", 1},
     };
-    for (const auto& c : cases) {
-        Canvas canvas;
-        EXPECT_EQ(Legacy(canvas.text, c.capacity, L"%s", c.text), c.result) << c.capacity;
-        EXPECT_EQ(canvas.Prefix(c.writtenCount), std::wstring(c.written, c.writtenCount)) << c.capacity;
-        EXPECT_EQ(canvas.text[c.writtenCount], kFill) << c.capacity;
-    }
+    ExpectFormatted(cases, &Legacy);
 }
 
 TEST(FormatBytes, FollowsTheLegacyRuleInBytes)
