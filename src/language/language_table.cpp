@@ -127,8 +127,15 @@ MallocPtr<wchar_t> ReadLanguageText(FileObject& file, int64_t dataStart, bool wi
 // Wide name of at most kMaxNameChars characters to the ANSI code page.
 void NameToAnsi(const wchar_t* name, size_t length, char* out, size_t capacity)
 {
-    wchar_t wideName[kMaxNameChars + 1];
     length = std::min(length, kMaxNameChars);
+    // Keys are ASCII in practice, the same in every code page: no system call for them.
+    if (std::all_of(name, name + length, [](wchar_t c) { return c < 0x80; })) {
+        size_t count = std::min(length, capacity - 1);
+        std::copy(name, name + count, out);
+        out[count] = '\0';
+        return;
+    }
+    wchar_t wideName[kMaxNameChars + 1];
     wmemcpy(wideName, name, length);
     wideName[length] = L'\0';
     WideToAnsi(wideName, out, capacity);
