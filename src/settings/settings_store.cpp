@@ -181,7 +181,6 @@ LONG SettingsStore::WriteNumber(HKEY hive, const wchar_t* key, const wchar_t* va
     return SetValue(hive, key, value, REG_DWORD, &number, sizeof number);
 }
 
-// Deletions act in the default view whatever SetRegistryView selected.
 void SettingsStore::DeleteValue(HKEY hive, const wchar_t* key, const wchar_t* value)
 {
     wchar_t entry[kEntryNameCapacity];

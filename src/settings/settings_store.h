@@ -21,6 +21,7 @@ public:
                     const wchar_t* defaultText, size_t capacity);
     LONG WriteString(HKEY hive, const wchar_t* key, const wchar_t* value, const wchar_t* text);
     LONG WriteNumber(HKEY hive, const wchar_t* key, const wchar_t* value, DWORD number);
+    // Key tests and deletions act in the default view, whatever SetRegistryView selected.
     void DeleteValue(HKEY hive, const wchar_t* key, const wchar_t* value);
     void DeleteKey(HKEY hive, const wchar_t* key);
     // A plain key deletion in the view selected with SetRegistryView.
