@@ -1,7 +1,6 @@
 #include "integration/shortcuts.h"
 
 #include <shlobj.h>
-#include <cwchar>
 #include "common/fileops.h"
 #include "common/handles.h"
 #include "common/paths.h"
@@ -18,6 +17,7 @@ constexpr size_t kGroupRowCount = 4;
 const wchar_t kLinkFileName[] = L"Talvex.lnk";
 const wchar_t kGroupName[] = L"Talvex";
 const wchar_t kUnknownFolder[] = L"unknown_folder";
+constexpr int kMaxTreeDepth = 32;
 
 // Link name and target file of one program-group shortcut, copied out of the rotating
 // buffers of the string lookup.
@@ -145,9 +145,10 @@ void ClearReadOnly(const wchar_t* path, DWORD attributes)
         SetFileAttributesLong(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-// Removes every entry of one folder except its ordinary subfolders. A link or junction is
-// removed as a link, never entered. Returns true with the first ordinary subfolder found.
-bool ClearFolderLevel(const wchar_t* folder, wchar_t* subfolder)
+// Deletes what a folder holds. A link or junction is removed as a link, never entered; a
+// subtree that cannot go stays without stopping its siblings. Each level costs some 12 KB of
+// stack, so the depth is bounded; what lies deeper stays with the folders above it.
+void DeleteFolderContents(const wchar_t* folder, int levelsLeft)
 {
     wchar_t mask[kPathCapacity];
     JoinPath(folder, L"*", mask, kPathCapacity);
@@ -156,16 +157,13 @@ bool ClearFolderLevel(const wchar_t* folder, wchar_t* subfolder)
     FoundEntry entry;
     while (scanner.Next(entry)) {
         ClearReadOnly(entry.name, entry.attributes);
-        if (entry.isDirectory && !entry.isReparsePoint) {
-            CopyText(subfolder, entry.name, kPathCapacity);
-            return true;
-        }
-        if (entry.isDirectory)
-            RemoveDirectoryW(entry.name);
-        else
+        if (!entry.isDirectory) {
             DeleteFileLong(entry.name);
+            continue;
+        }
+        if (!entry.isReparsePoint && levelsLeft > 0) DeleteFolderContents(entry.name, levelsLeft - 1);
+        RemoveDirectoryW(entry.name);
     }
-    return false;
 }
 
 }  // namespace
@@ -219,10 +217,8 @@ bool GetSpecialFolder(wchar_t* buffer, size_t capacity, int csidl)
     return false;
 }
 
-// Walks down without recursion, so the depth of a tree costs no stack: clear the deepest
-// folder reached, remove it, go back up. The shell's own deletion would enter a link to a
-// folder and delete the folder it points at; this removes only the link. It stops at the
-// first folder that cannot be removed rather than coming back to it for ever.
+// The shell's own deletion would enter a link to a folder inside the tree and delete the
+// folder it points at; this walk removes only the link.
 void DeleteFolderTree(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
@@ -230,18 +226,8 @@ void DeleteFolderTree(const wchar_t* path)
         IsReparsePointAttr(attributes))
         return;
     ClearReadOnly(path, attributes);
-    wchar_t current[kPathCapacity];
-    CopyText(current, path, kPathCapacity);
-    size_t rootLength = wcslen(current);
-    wchar_t subfolder[kPathCapacity];
-    for (;;) {
-        if (ClearFolderLevel(current, subfolder)) {
-            CopyText(current, subfolder, kPathCapacity);
-            continue;
-        }
-        if (!RemoveDirectoryW(current) || wcslen(current) <= rootLength) return;
-        CutToFolder(current);
-    }
+    DeleteFolderContents(path, kMaxTreeDepth);
+    RemoveDirectoryW(path);
 }
 
 }  // namespace tvx

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <algorithm>
+#include <cstring>
 #include "integration/integration_options.h"
 #include "integration/shell_extension.h"
 #include "settings/ini_settings.h"
@@ -146,6 +147,64 @@ void RemovePrefixShortcuts()
         std::wstring folder = ShellFolder(csidl);
         if (!folder.empty()) DeleteTree(folder + L"\\Talvex");
     }
+}
+
+namespace {
+
+// The Linux path of a Windows path, through Wine's own kernel32 export.
+std::wstring UnixPath(const std::wstring& path)
+{
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr) return L"";
+    char* unix = toUnix(path.c_str());
+    if (unix == nullptr) return L"";
+    std::wstring result(unix, unix + strlen(unix));
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+bool RunUnixTool(const std::wstring& commandLine)
+{
+    std::wstring command = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// A Linux process started from Wine cannot always be waited for; its effect can.
+bool WaitForAttributes(const std::wstring& path, bool present)
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool MakeUnixFolderLink(const std::wstring& target, const std::wstring& link)
+{
+    std::wstring unixTarget = UnixPath(target), unixLink = UnixPath(link);
+    if (unixTarget.empty() || unixLink.empty()) return false;
+    if (!RunUnixTool(L"Z:\\bin\\ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"")) return false;
+    return WaitForAttributes(link, true);
+}
+
+bool RemoveUnixFolderLink(const std::wstring& link)
+{
+    if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    std::wstring unixLink = UnixPath(link);
+    if (unixLink.empty() || !RunUnixTool(L"Z:\\bin\\rm -f \"" + unixLink + L"\"")) return false;
+    return WaitForAttributes(link, false);
 }
 
 }  // namespace tvx::test

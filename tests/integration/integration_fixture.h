@@ -43,4 +43,10 @@ void ScrubPrefixRegistry();
 void RemovePrefixShortcuts();
 std::wstring ShellFolder(int csidl);
 
+// Wine shows a Unix symbolic link to a folder as a folder that is a reparse point, and a
+// Windows program cannot make one there; these run the Linux tools to make and remove it.
+// True when the link is there (or gone) afterwards.
+bool MakeUnixFolderLink(const std::wstring& target, const std::wstring& link);
+bool RemoveUnixFolderLink(const std::wstring& link);
+
 }  // namespace tvx::test
