@@ -21,8 +21,9 @@ protected:
     ~RegistryViewTest() override
     {
         Wipe();
-        test::RegDeleteTree(HKEY_LOCAL_MACHINE, kTestRoot, kView64);
-        test::RegDeleteTree(HKEY_LOCAL_MACHINE, kTestRoot, kView32);
+        // Only when empty: another test run may be using its own key below it.
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestRoot, kView64, 0);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kTestRoot, kView32, 0);
     }
     void Wipe()
     {
