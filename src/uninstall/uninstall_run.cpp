@@ -81,6 +81,10 @@ void CopyRunTexts(const wchar_t* programPath, RunTexts& texts)
     BuildCannotDeleteMessage(programPath, texts.cannotDelete, kMessageCapacity);
 }
 
+// Released, the backend has nothing to write back at exit, when the deletion passes may have
+// removed Talvex.ini: a file written then would keep the product folder alive. The run asks
+// the store nothing more; if something did, the file would be read afresh from what was
+// saved here.
 void SaveSettingsForGood()
 {
     Settings().SaveSettingsFile();
