@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <richedit.h>
 #include <cstring>
+#include <cwctype>
+#include <set>
 #include <string>
 #include "language/language_table.h"
 #include "language_test_support.h"
@@ -91,6 +93,24 @@ TEST_F(ShippedTranslationTest, HebrewFileIsCompleteRightToLeftAndKeepsThePlaceho
         EXPECT_EQ(text.find(L"%s") == std::wstring::npos,
                   original.find(L"%s") == std::wstring::npos) << row.key;
         EXPECT_LE(CountOf(text, L'&'), 1u) << row.key;
+    }
+}
+
+// Alt and an underlined letter press a control, so no letter may serve two in one dialog.
+TEST_F(ShippedTranslationTest, AccessKeysAreUniqueWithinEachDialog)
+{
+    for (const wchar_t* language : {L"english", L"hebrew"}) {
+        LanguageTable table;
+        table.Load(Shipped(language).c_str());
+        std::set<std::pair<std::string, wchar_t>> used;
+        for (const LanguageKey& row : LanguageKeyTable) {
+            std::wstring text = TextOf(table, row.key);
+            size_t amp = text.find(L'&');
+            if (amp == std::wstring::npos || amp + 1 >= text.size()) continue;
+            wchar_t letter = static_cast<wchar_t>(towupper(text[amp + 1]));
+            EXPECT_TRUE(used.insert({SectionOf(row.key), letter}).second)
+                << row.key << " in " << (language[0] == L'e' ? "English" : "Hebrew");
+        }
     }
 }
 
