@@ -63,7 +63,12 @@ std::string ReadFileBytes(const std::wstring& path)
 }
 
 namespace {
-const wchar_t kSandboxRoot[] = L"Software\\TvxTestSandbox";
+// One scratch root per process, so test programs running side by side in one prefix never
+// wipe each other's sandbox.
+std::wstring SandboxRoot()
+{
+    return L"Software\\TvxTestSandbox\\" + std::to_wstring(GetCurrentProcessId());
+}
 
 struct SandboxedHive {
     HKEY hive;
@@ -75,11 +80,12 @@ const SandboxedHive kSandboxedHives[] = {
 
 RegistrySandbox::RegistrySandbox()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSandboxRoot);
+    const std::wstring root = SandboxRoot();
+    RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
     std::vector<HKEY> keys;
     for (const SandboxedHive& entry : kSandboxedHives) {
         HKEY key = nullptr;
-        std::wstring path = std::wstring(kSandboxRoot) + L"\\" + entry.name;
+        std::wstring path = root + L"\\" + entry.name;
         RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr);
         keys.push_back(key);
@@ -94,8 +100,10 @@ RegistrySandbox::RegistrySandbox()
 RegistrySandbox::~RegistrySandbox()
 {
     for (const SandboxedHive& entry : kSandboxedHives) RegOverridePredefKey(entry.hive, nullptr);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSandboxRoot);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kSandboxRoot);
+    const std::wstring root = SandboxRoot();
+    RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, root.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TvxTestSandbox");
 }
 
 bool RegKeyExists(HKEY hive, const std::wstring& key, REGSAM view)

@@ -30,7 +30,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 
 // While alive, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE of this process
-// are scratch keys under HKCU\Software\TvxTestSandbox\<hive>. Beware: a create with
+// are scratch keys under HKCU\Software\TvxTestSandbox\<process id>\<hive>. Beware: a create with
 // KEY_WOW64_64KEY bypasses the override of HKEY_CLASSES_ROOT.
 class RegistrySandbox {
 public:
