@@ -115,6 +115,7 @@ TEST(ParseSwitches, SetsTheOptionsOfTheKeywords)
         {L"/initA1B0", false, L"A1B0"},
         {L"/INITa b", false, L"a"},
         {L"\"/initA B\"", false, L"A B"},
+        {L"/init\"a \"\"b\"", false, L"a \"b"},
         {L"/init", false, L""},
         {L"/initx /inity", false, L"y"},
         {L"/init0123456789012345678901234567890123456789", false,
