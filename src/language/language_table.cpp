@@ -116,6 +116,11 @@ MallocPtr<wchar_t> ReadLanguageText(FileObject& file, int64_t dataStart, bool wi
         text.get()[count / 2] = L'\0';
         return text;
     }
+    // In a single-byte code page each byte is one character: bytes past the character
+    // limit would only be converted to be cut off again.
+    CPINFO codePage;
+    if (GetCPInfo(CP_ACP, &codePage) && codePage.MaxCharSize == 1)
+        count = std::min(count, kMaxDataChars);
     bytes.get()[count] = 0;
     MallocPtr<wchar_t> text(static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t))));
     if (!text) return nullptr;
@@ -155,6 +160,7 @@ private:
     void ApplySection(size_t keyword, const wchar_t* name, size_t length);
     const wchar_t* KeyLine(const wchar_t* position);
     const wchar_t* ValueEscape(const wchar_t* position);
+    const wchar_t* ValueRun(const wchar_t* position);
     void AppendValue(wchar_t c);
     void EndLine();
 
@@ -183,8 +189,7 @@ void LanguageParser::Parse(const wchar_t* text)
         } else if (c == L'\\') {
             position = ValueEscape(position);
         } else {
-            AppendValue(c);
-            ++position;
+            position = ValueRun(position);
         }
     }
     EndLine();
@@ -262,6 +267,20 @@ const wchar_t* LanguageParser::ValueEscape(const wchar_t* position)
     }
     AppendValue(kMeaning[found - kEscaped]);
     return position + 2;
+}
+
+// Plain characters up to the next line end, escape or end of data, taken in one piece; a
+// line without a key (a comment) keeps none of them.
+const wchar_t* LanguageParser::ValueRun(const wchar_t* position)
+{
+    const wchar_t* end = position;
+    while (*end != L'\0' && *end != L'\\' && !IsLineEnd(*end)) ++end;
+    if (key_[0] == '\0') return end;
+    uint32_t count = std::min(static_cast<uint32_t>(end - position),
+                              kMaxValueChars - valueLength_);
+    wmemcpy(value_ + valueLength_, position, count);
+    valueLength_ += count;
+    return end;
 }
 
 void LanguageParser::AppendValue(wchar_t c)
