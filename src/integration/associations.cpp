@@ -89,8 +89,9 @@ void TakeExtension(const ExtensionKeys& keys, bool isTvx, bool isZip, bool makeN
     if (makeNew && (isTvx || isZip)) OfferNewTemplate(keys, isTvx);
 }
 
-// The volume keys go with .tvx: to its former type when one is known, else away. A volume
-// key that another program has taken since is that program's and stays as it is.
+// The volume keys go with .tvx: to its former type when one is known, else away. Only the
+// keys that still name the program are its work to undo; one that another program has
+// taken since, or that never existed, stays as it is.
 void ReleaseVolumeKeys(const wchar_t* formerType)
 {
     SettingsStore& store = Settings();
@@ -99,11 +100,10 @@ void ReleaseVolumeKeys(const wchar_t* formerType)
     for (unsigned number = 0; number < kVolumesReleased; ++number) {
         VolumeName(number, volume);
         store.ReadString(HKEY_CLASSES_ROOT, volume, L"", current, L"", kFormerTypeCapacity);
-        bool ours = IsOwnFileType(current);
-        if (!ours && current[0] != L'\0') continue;
+        if (!IsOwnFileType(current)) continue;
         if (formerType != nullptr)
             store.WriteString(HKEY_CLASSES_ROOT, volume, L"", formerType);
-        else if (ours)
+        else
             store.DeleteKey(HKEY_CLASSES_ROOT, volume);
     }
 }
