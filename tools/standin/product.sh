@@ -147,7 +147,7 @@ tvx_flatten_registry() {
 tvx_value() {
     local name
     if [ "$3" = "@" ]; then name="@="; else name="\"$3\"="; fi
-    grep -F -- "reg $2|$name" "$1" | head -n 1 | cut -d'|' -f2- | cut -c$((${#name} + 1))-
+    { grep -F -- "reg $2|$name" "$1" || true; } | head -n 1 | cut -d'|' -f2- | cut -c$((${#name} + 1))-
 }
 
 # tvx_open <unix path>: opens a file through the shell's association, as a double click does.
