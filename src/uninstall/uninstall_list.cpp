@@ -11,6 +11,7 @@ namespace tvx {
 namespace {
 
 constexpr unsigned kLastTempNumber = 999;
+constexpr DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 bool IsListBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
 
@@ -24,6 +25,11 @@ bool IsParentLikeComponent(const wchar_t* start, const wchar_t* end)
         else if (*c != L' ') return false;
     }
     return dots >= 2;
+}
+
+bool IsNotFoundError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool IsProtectedName(const wchar_t* entryPath, const wchar_t* programPath)
@@ -82,9 +88,15 @@ void FindFreeTempName(const wchar_t* path, wchar_t* tempName, size_t capacity)
 EntryOutcome DeleteListedEntry(const wchar_t* entryPath, const wchar_t* programPath)
 {
     DWORD attributes = GetFileAttributesLong(entryPath);
-    SetFileAttributesLong(entryPath, FILE_ATTRIBUTE_NORMAL);
+    if (attributes == INVALID_FILE_ATTRIBUTES && IsNotFoundError(GetLastError())) {
+        return EntryOutcome::Left;
+    }
+    // Only the attributes that stand in the way of a deletion are worth a call.
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kBlockingAttributes) != 0) {
+        SetFileAttributesLong(entryPath, FILE_ATTRIBUTE_NORMAL);
+    }
     if (IsDirectoryAttr(attributes)) {
-        return RemoveDirectoryW(entryPath) ? EntryOutcome::Deleted : EntryOutcome::Left;
+        return RemoveDirectoryW(entryPath) ? EntryOutcome::Deleted : EntryOutcome::FolderKept;
     }
     if (DeleteFileLong(entryPath)) return EntryOutcome::Deleted;
     if (attributes == INVALID_FILE_ATTRIBUTES || IsProtectedName(entryPath, programPath)) {
@@ -93,15 +105,20 @@ EntryOutcome DeleteListedEntry(const wchar_t* entryPath, const wchar_t* programP
     return ScheduleAtRestart(entryPath);
 }
 
-PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar_t* programPath)
+PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar_t* programPath,
+                           GrowableArray<uint8_t>& settled)
 {
     PassResult result;
     char line[kListLineCapacity];
     wchar_t entryPath[kPathCapacity];
-    while (std::fgets(line, sizeof line, list) != nullptr) {
+    for (uint32_t index = 0; std::fgets(line, sizeof line, list) != nullptr; ++index) {
+        if (index == settled.Count()) settled.Add(0);
+        if (settled[index] != 0) continue;
         TrimListLine(line);
-        if (line[0] == '\0' || !MakeEntryPath(line, programFolder, entryPath)) continue;
-        EntryOutcome outcome = DeleteListedEntry(entryPath, programPath);
+        EntryOutcome outcome = line[0] != '\0' && MakeEntryPath(line, programFolder, entryPath)
+                                   ? DeleteListedEntry(entryPath, programPath)
+                                   : EntryOutcome::Left;
+        settled[index] = outcome != EntryOutcome::FolderKept;
         if (outcome == EntryOutcome::Deleted) ++result.deleted;
         if (outcome == EntryOutcome::Scheduled) result.scheduledAtReboot = true;
     }
@@ -110,9 +127,10 @@ PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar
 
 bool DeleteListedEntries(FILE* list, const wchar_t* programFolder, const wchar_t* programPath)
 {
+    GrowableArray<uint8_t> settled;
     bool scheduledAtReboot = false;
     for (;;) {
-        PassResult pass = RunDeletionPass(list, programFolder, programPath);
+        PassResult pass = RunDeletionPass(list, programFolder, programPath, settled);
         scheduledAtReboot = scheduledAtReboot || pass.scheduledAtReboot;
         if (pass.deleted == 0) return scheduledAtReboot;
         std::fseek(list, 0, SEEK_SET);

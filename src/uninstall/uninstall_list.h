@@ -4,8 +4,10 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include "common/growable_array.h"
 
 namespace tvx {
 
@@ -28,7 +30,8 @@ bool StaysInsideFolder(const wchar_t* entry);
 // The first "<path>.<n>.tmp" that does not exist, n from 0 to 999; 999 when all exist.
 void FindFreeTempName(const wchar_t* path, wchar_t* tempName, size_t capacity);
 
-enum class EntryOutcome { Deleted, Left, Scheduled };
+// FolderKept: a folder not empty yet, for a later pass. Every other outcome is final.
+enum class EntryOutcome { Deleted, Scheduled, Left, FolderKept };
 
 // Deletes one listed file or (empty) folder given by its full path. A file that exists but
 // cannot be deleted is renamed to a free temporary name and scheduled for deletion at
@@ -41,8 +44,12 @@ struct PassResult {
 };
 
 // One pass over the list from its current position to its end. programFolder ends with a
-// separator; entries that leave it or do not fit beside it are skipped.
-PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar_t* programPath);
+// separator; entries that leave it or do not fit beside it are skipped. settled holds a flag
+// per line by its place in the list, kept from pass to pass: a line whose outcome was final
+// is read but not acted on again, so a later pass costs only the folders still waiting and
+// a file in use is scheduled once.
+PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar_t* programPath,
+                           GrowableArray<uint8_t>& settled);
 
 // Passes until one deletes nothing (a folder listed before its files goes in a later pass).
 // True when any entry had to be scheduled for deletion at restart.

@@ -52,7 +52,7 @@ std::wstring DefaultValue(HKEY hive, const std::wstring& key)
 // A product folder with the program and its list, and a run of the program in it.
 class StagedProduct : public testing::Test {
 protected:
-    explicit StagedProduct(const wchar_t* folderName = L"Talvex") : folder_(base_ / folderName)
+    StagedProduct() : folder_(base_ / L"Talvex")
     {
         MakeFolder(folder_);
         CopyFileW((BuildDir() + L"\\uninstall.exe").c_str(), Program().c_str(), FALSE);
@@ -266,13 +266,8 @@ class InUseProduct : public StagedProduct {
 protected:
     InUseProduct()
     {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        CopyFileW(self, In(L"x.dll").c_str(), FALSE);
-        library_.reset(LoadLibraryExW(In(L"x.dll").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
-        MakeFile(In(L"held.txt"));
-        held_.reset(CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+        library_ = LoadCopyOfThisProgram(In(L"x.dll"));
+        held_ = MakeHeldFile(In(L"held.txt"));
         WriteList("x.dll\r\nheld.txt\r\nuninstall.exe\r\nUninstall.lst\r\n");
     }
 

@@ -47,6 +47,20 @@ void MakeFolder(const std::wstring& path)
 
 void MakeFile(const std::wstring& path) { WriteFileBytes(path, "listed file\r\n"); }
 
+ModuleHandle LoadCopyOfThisProgram(const std::wstring& path)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    CopyFileW(self, path.c_str(), FALSE);
+    return ModuleHandle(LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+}
+
+FileHandle MakeHeldFile(const std::wstring& path)
+{
+    MakeFile(path);
+    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
 std::vector<PendingRename> PendingRenames()
 {
     std::vector<BYTE> data;

@@ -5,12 +5,19 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "common/handles.h"
 
 namespace tvx::test {
 
 bool PathExists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 void MakeFile(const std::wstring& path);  // a few bytes of content
+
+// Files in use as the uninstall run meets them: a copy of this test program loaded as an
+// image (it can be renamed, not deleted), and a file made and held open without
+// share-delete (neither renamed nor deleted).
+ModuleHandle LoadCopyOfThisProgram(const std::wstring& path);
+FileHandle MakeHeldFile(const std::wstring& path);
 
 // The pairs of PendingFileRenameOperations, source names without the "\??\" prefix.
 struct PendingRename {

@@ -1,6 +1,7 @@
 // The deletion passes over Uninstall.lst, run in-process against a scratch product folder.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include "common/handles.h"
 #include "support/scratch.h"
@@ -74,6 +75,15 @@ protected:
 
     std::wstring In(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
+    // Names ending in a backslash are folders, the others files, made in this order.
+    void Make(std::initializer_list<std::wstring> names)
+    {
+        for (const std::wstring& name : names) {
+            if (name.back() == L'\\') MakeFolder(In(name.substr(0, name.size() - 1)));
+            else MakeFile(In(name));
+        }
+    }
+
     StdioFile OpenList(const std::string& lines)
     {
         std::wstring path = In(L"Uninstall.lst");
@@ -95,13 +105,13 @@ protected:
 
 TEST_F(ListedProduct, FolderListedBeforeItsFileGoesInTheSecondPass)
 {
-    MakeFolder(In(L"sub"));
-    MakeFile(In(L"sub\\a.txt"));
+    Make({L"sub\\", L"sub\\a.txt"});
     StdioFile list = OpenList("sub\r\nsub\\a.txt\r\n");
     std::wstring folder = folder_ + L"\\";
+    GrowableArray<uint8_t> settled;
     unsigned deleted[3];
     for (unsigned& count : deleted) {
-        count = RunDeletionPass(list.get(), folder.c_str(), program_.c_str()).deleted;
+        count = RunDeletionPass(list.get(), folder.c_str(), program_.c_str(), settled).deleted;
         std::fseek(list.get(), 0, SEEK_SET);
     }
     EXPECT_EQ(deleted[0], 1u);
@@ -112,15 +122,8 @@ TEST_F(ListedProduct, FolderListedBeforeItsFileGoesInTheSecondPass)
 
 TEST_F(ListedProduct, NestedFoldersListedFirstGoAndUnlistedFilesStay)
 {
-    MakeFolder(In(L"a"));
-    MakeFolder(In(L"a\\b"));
-    MakeFolder(In(L"a\\b\\c"));
-    MakeFolder(In(L"kept"));
-    MakeFile(In(L"a\\b\\c\\deep.txt"));
-    MakeFile(In(L"a\\top.txt"));
-    MakeFile(In(L"kept\\listed.txt"));
-    MakeFile(In(L"kept\\unlisted.txt"));
-    MakeFile(In(L"unlisted.txt"));
+    Make({L"a\\", L"a\\b\\", L"a\\b\\c\\", L"kept\\", L"a\\b\\c\\deep.txt", L"a\\top.txt",
+          L"kept\\listed.txt", L"kept\\unlisted.txt", L"unlisted.txt"});
     EXPECT_FALSE(DeleteAll("a\r\na\\b\r\na\\b\\c\r\nkept\r\na\\b\\c\\deep.txt\r\na\\top.txt\r\n"
                            "kept\\listed.txt\r\nmissing.txt\r\n"));
     EXPECT_FALSE(PathExists(In(L"a")));
@@ -131,11 +134,7 @@ TEST_F(ListedProduct, NestedFoldersListedFirstGoAndUnlistedFilesStay)
 
 TEST_F(ListedProduct, BlanksAroundNamesAndAnsiNames)
 {
-    MakeFile(In(L"a.txt"));
-    MakeFile(In(L" lead.txt"));
-    MakeFile(In(L"lead.txt"));
-    MakeFile(In(L"caf\u00e9.txt"));
-    MakeFile(In(L"read-only.txt"));
+    Make({L"a.txt", L" lead.txt", L"lead.txt", L"caf\u00e9.txt", L"read-only.txt"});
     SetFileAttributesW(In(L"read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(DeleteAll("a.txt   \t\r\n   \r\n\r\n lead.txt\ncaf\xe9.txt\nread-only.txt"));
     EXPECT_FALSE(PathExists(In(L"a.txt")));
@@ -178,11 +177,8 @@ protected:
 
 TEST_F(InUseEntries, LoadedLibraryIsRenamedToTheNextFreeNameAndScheduled)
 {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    ASSERT_TRUE(CopyFileW(self, In(L"x.dll").c_str(), FALSE));
     MakeFile(In(L"x.dll.0.tmp"));
-    ModuleHandle library(LoadLibraryExW(In(L"x.dll").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ModuleHandle library = LoadCopyOfThisProgram(In(L"x.dll"));
     ASSERT_TRUE(library.valid());
     ASSERT_FALSE(DeleteFileW(In(L"x.dll").c_str())) << "an image in use cannot be deleted";
 
@@ -194,21 +190,21 @@ TEST_F(InUseEntries, LoadedLibraryIsRenamedToTheNextFreeNameAndScheduled)
 
 TEST_F(InUseEntries, FileHeldWithoutShareDeleteIsScheduledUnderItsOwnName)
 {
-    MakeFile(In(L"held.txt"));
-    FileHandle held(CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    FileHandle held = MakeHeldFile(In(L"held.txt"));
     ASSERT_TRUE(held.valid());
-    EXPECT_TRUE(DeleteAll("held.txt\r\n"));
+    Make({L"sub\\", L"sub\\a.txt"});
+    size_t before = PendingRenames().size();
+    EXPECT_TRUE(DeleteAll("sub\r\nheld.txt\r\nsub\\a.txt\r\n"));
+    EXPECT_FALSE(PathExists(In(L"sub")));
     EXPECT_TRUE(PathExists(In(L"held.txt")));
     EXPECT_FALSE(PathExists(In(L"held.txt.0.tmp")));
     EXPECT_TRUE(IsPendingDeletion(In(L"held.txt")));
+    EXPECT_EQ(PendingRenames().size(), before + 1) << "scheduled once, not once a pass";
 }
 
 TEST_F(InUseEntries, ProgramAndListAreNeverRenamedWhateverTheirCase)
 {
-    MakeFile(In(L"UNINSTALL.EXE"));
-    FileHandle program(CreateFileW(In(L"UNINSTALL.EXE").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle program = MakeHeldFile(In(L"UNINSTALL.EXE"));
     size_t before = PendingRenames().size();
     // The list itself is open while the passes read it.
     EXPECT_FALSE(DeleteAll("Uninstall.EXE\r\nuninstall.LST\r\n"));
