@@ -99,7 +99,8 @@ bool FormatRemovalScript(const wchar_t* programPath, const wchar_t* folder,
            FormatText(script.retry, kLineCapacity,
                       L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", program,
                       folderForm, program) >= 0 &&
-           (silent || FormatLine(script.warning, L"if exist \"%s\" \"%s\" /warning\r\n", program)) &&
+           (silent ||
+            FormatLine(script.warning, L"if exist \"%s\" \"%s\" /warning\r\n", program)) &&
            FormatLine(script.selfDelete, L"del \"%s\"\r\n", self);
 }
 

@@ -11,7 +11,8 @@ namespace tvx {
 namespace {
 
 constexpr unsigned kLastTempNumber = 999;
-constexpr DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kBlockingAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 bool IsListBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
 

@@ -113,7 +113,8 @@ void RemoveProgramAndFolder(const wchar_t* programPath, const wchar_t* finalFold
                             const RunTexts& texts)
 {
     if (WriteAndStartScript(programPath, finalFolder, silent) || silent) return;
-    ShowMessageBox(nullptr, texts.cannotDelete, texts.caption, MB_SETFOREGROUND | MB_ICONINFORMATION);
+    ShowMessageBox(nullptr, texts.cannotDelete, texts.caption,
+                   MB_SETFOREGROUND | MB_ICONINFORMATION);
 }
 
 // Nothing changes before the list is open; from RemoveIntegration on there is no way back.

@@ -16,7 +16,10 @@ namespace {
 // Outside both the ANSI (1252) and the OEM (437) code page of the test prefix.
 const wchar_t kCyrillicName[] = L"\u0416\u0443\u043a \u0431\u0443\u043a";
 
-DWORD WINAPI NoShortName(LPCWSTR, LPWSTR, DWORD) { return 0; }
+DWORD WINAPI NoShortName(LPCWSTR, LPWSTR, DWORD)
+{
+    return 0;
+}
 
 DWORD WINAPI ShortNameOutsideOem(LPCWSTR, LPWSTR output, DWORD capacity)
 {
@@ -37,7 +40,8 @@ std::wstring ScriptPath(const std::wstring& path)
 
 bool IsPlainAscii(const std::wstring& text)
 {
-    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x20 && c < 0x7f && c != L'?'; });
+    return std::all_of(text.begin(), text.end(),
+                       [](wchar_t c) { return c >= 0x20 && c < 0x7f && c != L'?'; });
 }
 
 TEST(ScriptPaths, SpelledSoThatCmdReadsThemBack)
@@ -54,7 +58,9 @@ TEST(ScriptPaths, SpelledSoThatCmdReadsThemBack)
         {L"C:\\Caf\u00e9", L"C:\\Caf\u00e9"},
         {L"C:\\missing\\\u0416\u0443\u043a", L"<none>"},
     };
-    for (const Case& c : cases) EXPECT_EQ(ScriptPath(c.path), c.spelled) << "path: " << testing::PrintToString(std::wstring(c.path));
+    for (const Case& c : cases)
+        EXPECT_EQ(ScriptPath(c.path), c.spelled)
+            << "path: " << testing::PrintToString(std::wstring(c.path));
 }
 
 TEST(ScriptPaths, OutsideTheOemCodePageTheShortFormIsUsed)
@@ -116,7 +122,10 @@ std::string ExpectedScript(const std::string& program, const std::string& folder
     return text + "del \"" + script + "\"\r\n";
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
 
 TEST_F(ScriptFile, TalvexFolderLineByLine)
 {
@@ -187,8 +196,8 @@ protected:
         QuietChildren()
         {
             SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-            nul.reset(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                  OPEN_EXISTING, 0, nullptr));
+            nul.reset(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inheritable, OPEN_EXISTING, 0, nullptr));
             SetStdHandle(STD_OUTPUT_HANDLE, nul.get());
             SetStdHandle(STD_ERROR_HANDLE, nul.get());
         }
@@ -233,16 +242,16 @@ TEST_P(ScriptRun, DeletesExactlyTheProgramAndTheFolder)
     EXPECT_FALSE(PathExists(program));
     EXPECT_FALSE(PathExists(folder));
     EXPECT_EQ(Listing(), before) << "nothing else is touched";
-    for (const std::wstring& decoy : run.decoys) EXPECT_TRUE(PathExists(base_ / decoy + L"\\uninstall.exe"));
+    for (const std::wstring& decoy : run.decoys)
+        EXPECT_TRUE(PathExists(base_ / decoy + L"\\uninstall.exe"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FolderNames, ScriptRun,
-    testing::Values(RunCase{L"Talvex", {L"Talvex2", L"other"}},
-                    RunCase{L"100% sure", {L"100 sure", L"100", L"100%"}},
-                    RunCase{L"a&b ^c", {L"a", L"b c", L"b ^c"}},
-                    RunCase{L"Caf\u00e9", {L"Caf\u0398", L"Caf"}},
-                    RunCase{kCyrillicName, {L"abc", L"\u0416"}}));
+INSTANTIATE_TEST_SUITE_P(FolderNames, ScriptRun,
+                         testing::Values(RunCase{L"Talvex", {L"Talvex2", L"other"}},
+                                         RunCase{L"100% sure", {L"100 sure", L"100", L"100%"}},
+                                         RunCase{L"a&b ^c", {L"a", L"b c", L"b ^c"}},
+                                         RunCase{L"Caf\u00e9", {L"Caf\u0398", L"Caf"}},
+                                         RunCase{kCyrillicName, {L"abc", L"\u0416"}}));
 
 TEST(ScriptRunWithoutSpelling, NoScriptWhenAPathHasNoFormInTheOemCodePage)
 {

@@ -10,7 +10,8 @@
 namespace tvx::test {
 namespace {
 
-const wchar_t kUninstallEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvex archiver";
+const wchar_t kUninstallEntry[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvex archiver";
 const wchar_t kOtherEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other";
 const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Talvex.exe";
 
@@ -20,7 +21,8 @@ protected:
     {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         for (const wchar_t* type : {L"Talvex", L"Talvex.ZIP", L"Talvex.REV"}) {
-            RegWriteString(HKEY_CLASSES_ROOT, std::wstring(type) + L"\\shell\\open\\command", L"", L"x");
+            RegWriteString(HKEY_CLASSES_ROOT, std::wstring(type) + L"\\shell\\open\\command", L"",
+                           L"x");
         }
         RegWriteString(HKEY_CLASSES_ROOT, L".rev", L"", L"Talvex.REV");
         RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"Talvex.ZIP");
@@ -42,7 +44,8 @@ protected:
     void ExpectCommonStepsDone()
     {
         for (const wchar_t* key : {L"Talvex", L"Talvex.ZIP", L"Talvex.REV", L".rev"}) {
-            EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << testing::PrintToString(std::wstring(key));
+            EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key))
+                << testing::PrintToString(std::wstring(key));
         }
         std::wstring zip;
         RegReadValue(HKEY_CLASSES_ROOT, L".zip", L"", &zip);

@@ -21,8 +21,10 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 60000;
 const wchar_t kCaption[] = L"Uninstall Talvex";
-const wchar_t kRebootText[] = L"Some files are in use. They will be deleted when you restart Windows.";
-const wchar_t kUninstallEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvex archiver";
+const wchar_t kRebootText[] =
+    L"Some files are in use. They will be deleted when you restart Windows.";
+const wchar_t kUninstallEntry[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvex archiver";
 const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Talvex.exe";
 
 std::wstring TempScript()
@@ -40,7 +42,10 @@ bool WaitUntil(DWORD timeoutMs, bool (*condition)(const std::wstring&), const st
     return true;
 }
 
-bool Missing(const std::wstring& path) { return !PathExists(path); }
+bool Missing(const std::wstring& path)
+{
+    return !PathExists(path);
+}
 
 std::wstring DefaultValue(HKEY hive, const std::wstring& key)
 {
@@ -78,7 +83,8 @@ protected:
             boxes_.push_back(box);
             std::wstring answer = answers.empty() ? L"OK" : answers.front();
             if (!answers.empty()) answers.erase(answers.begin());
-            ASSERT_TRUE(driver::PressButton(box, answer)) << "no button " << testing::PrintToString(answer);
+            ASSERT_TRUE(driver::PressButton(box, answer))
+                << "no button " << testing::PrintToString(answer);
             for (int i = 0; i < 100 && IsWindow(box.window); ++i) Sleep(50);
         }
         EXPECT_EQ(exitCode, 0u);
@@ -174,7 +180,8 @@ protected:
     void ExpectIntegrationGone()
     {
         EXPECT_FALSE(IsOwnAssociation(L".tvx"));
-        EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, L".zip"), formerZip_) << "the former handler is back";
+        EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, L".zip"), formerZip_)
+            << "the former handler is back";
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Talvex"));
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Talvex.ZIP"));
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Talvex"));
@@ -196,8 +203,9 @@ TEST_F(IntegratedProduct, SilentRunRemovesIntegrationFilesProgramAndFolder)
     MakeFile(In(L"docs\\readme.txt"));
     MakeFile(base_ / L"outside.txt");
     // The installer's list names the "New" templates that setup wrote beside the program.
-    WriteList("docs\r\ndocs\\en\r\ndocs\\en\\help.txt\r\ndocs\\readme.txt\r\nTalvex.exe\r\n"
-              "tvxnew.dat\r\nzipnew.dat\r\n..\\outside.txt\r\nuninstall.exe\r\nUninstall.lst\r\n");
+    WriteList(
+        "docs\r\ndocs\\en\r\ndocs\\en\\help.txt\r\ndocs\\readme.txt\r\nTalvex.exe\r\n"
+        "tvxnew.dat\r\nzipnew.dat\r\n..\\outside.txt\r\nuninstall.exe\r\nUninstall.lst\r\n");
     Run(L"/S");
     EXPECT_TRUE(boxes_.empty());
     ExpectIntegrationGone();
@@ -217,8 +225,10 @@ TEST_F(IntegratedProduct, MsiRunRemovesIntegrationOnly)
     Integrate();
     MakeFile(In(L"a.txt"));
     for (bool withList : {true, false}) {
-        if (withList) WriteList("a.txt\r\nuninstall.exe\r\n");
-        else DeleteFileW(In(L"Uninstall.lst").c_str());
+        if (withList)
+            WriteList("a.txt\r\nuninstall.exe\r\n");
+        else
+            DeleteFileW(In(L"Uninstall.lst").c_str());
         Run(L"/msi /S");
         EXPECT_TRUE(boxes_.empty()) << "with list: " << withList;
         ExpectIntegrationGone();
@@ -258,7 +268,8 @@ TEST_F(StagedProduct, IniModeUnderAPackageSavesTheFileWithoutTheRemovedSettings)
     Run(L"/msi /S");
     std::wstring saved = ReadUtf16File(In(L"Talvex.ini"));
     EXPECT_EQ(saved.find(L"HKCU\\"), std::wstring::npos) << testing::PrintToString(saved);
-    EXPECT_NE(saved.find(L"Global\\Integration=0"), std::wstring::npos) << testing::PrintToString(saved);
+    EXPECT_NE(saved.find(L"Global\\Integration=0"), std::wstring::npos)
+        << testing::PrintToString(saved);
 }
 
 // Files in use: a library that this process has loaded and a file it holds open.

@@ -45,7 +45,10 @@ void MakeFolder(const std::wstring& path)
     ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << "cannot make the folder";
 }
 
-void MakeFile(const std::wstring& path) { WriteFileBytes(path, "listed file\r\n"); }
+void MakeFile(const std::wstring& path)
+{
+    WriteFileBytes(path, "listed file\r\n");
+}
 
 ModuleHandle LoadCopyOfThisProgram(const std::wstring& path)
 {
@@ -58,7 +61,8 @@ ModuleHandle LoadCopyOfThisProgram(const std::wstring& path)
 FileHandle MakeHeldFile(const std::wstring& path)
 {
     MakeFile(path);
-    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
 }
 
 std::vector<PendingRename> PendingRenames()
@@ -88,7 +92,10 @@ bool IsPendingDeletion(const std::wstring& path)
     return false;
 }
 
-PendingRenamesGuard::PendingRenamesGuard() { existed_ = ReadPendingValue(saved_); }
+PendingRenamesGuard::PendingRenamesGuard()
+{
+    existed_ = ReadPendingValue(saved_);
+}
 
 PendingRenamesGuard::~PendingRenamesGuard()
 {
@@ -112,8 +119,8 @@ bool RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, DWORD* exitCod
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         return false;
     }
     KernelHandle processHandle(process.hProcess);

@@ -64,14 +64,18 @@ TEST(ListEntryContainment, OnlyEntriesInsideTheProductFolderPass)
         {L"a.txt:stream", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(StaysInsideFolder(c.entry), c.inside) << "entry: " << testing::PrintToString(std::wstring(c.entry));
+        EXPECT_EQ(StaysInsideFolder(c.entry), c.inside)
+            << "entry: " << testing::PrintToString(std::wstring(c.entry));
     }
 }
 
 // A product folder "Talvex" in a scratch folder, with its list.
 class ListedProduct : public testing::Test {
 protected:
-    ListedProduct() : folder_(base_ / L"Talvex"), program_(folder_ + L"\\uninstall.exe") { MakeFolder(folder_); }
+    ListedProduct() : folder_(base_ / L"Talvex"), program_(folder_ + L"\\uninstall.exe")
+    {
+        MakeFolder(folder_);
+    }
 
     std::wstring In(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
@@ -79,8 +83,10 @@ protected:
     void Make(std::initializer_list<std::wstring> names)
     {
         for (const std::wstring& name : names) {
-            if (name.back() == L'\\') MakeFolder(In(name.substr(0, name.size() - 1)));
-            else MakeFile(In(name));
+            if (name.back() == L'\\')
+                MakeFolder(In(name.substr(0, name.size() - 1)));
+            else
+                MakeFile(In(name));
         }
     }
 
@@ -124,8 +130,9 @@ TEST_F(ListedProduct, NestedFoldersListedFirstGoAndUnlistedFilesStay)
 {
     Make({L"a\\", L"a\\b\\", L"a\\b\\c\\", L"kept\\", L"a\\b\\c\\deep.txt", L"a\\top.txt",
           L"kept\\listed.txt", L"kept\\unlisted.txt", L"unlisted.txt"});
-    EXPECT_FALSE(DeleteAll("a\r\na\\b\r\na\\b\\c\r\nkept\r\na\\b\\c\\deep.txt\r\na\\top.txt\r\n"
-                           "kept\\listed.txt\r\nmissing.txt\r\n"));
+    EXPECT_FALSE(
+        DeleteAll("a\r\na\\b\r\na\\b\\c\r\nkept\r\na\\b\\c\\deep.txt\r\na\\top.txt\r\n"
+                  "kept\\listed.txt\r\nmissing.txt\r\n"));
     EXPECT_FALSE(PathExists(In(L"a")));
     EXPECT_FALSE(PathExists(In(L"kept\\listed.txt")));
     EXPECT_TRUE(PathExists(In(L"kept\\unlisted.txt")));
@@ -150,7 +157,8 @@ TEST_F(ListedProduct, EntriesLeavingTheProductFolderAreLeftAlone)
     MakeFile(outside);
     MakeFile(In(L"inside.txt"));
     char absolute[MAX_PATH * 2];
-    WideCharToMultiByte(CP_ACP, 0, outside.c_str(), -1, absolute, sizeof absolute, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, outside.c_str(), -1, absolute, sizeof absolute, nullptr,
+                        nullptr);
     std::string lines = std::string("..\\outside.txt\r\nsub\\..\\..\\outside.txt\r\n") + absolute +
                         "\r\ninside.txt:stream\r\n..\\Talvex\\inside.txt\r\n";
     EXPECT_FALSE(DeleteAll(lines));

@@ -58,7 +58,8 @@ TEST_P(RestartNotice, ShownOnceUnlessSilentAndTheFolderScheduledOnlyWhenNamedTal
     bool noticeSeen = false;
     std::thread answer([&] {
         driver::DialogSnapshot box;
-        if (!driver::WaitForDialog(GetCurrentProcessId(), L"Caption", c.notice ? 20000 : 1500, box)) return;
+        if (!driver::WaitForDialog(GetCurrentProcessId(), L"Caption", c.notice ? 20000 : 1500, box))
+            return;
         noticeSeen = box.texts.size() == 1 && box.texts[0] == L"Reboot";
         driver::PressButton(box, L"OK");
     });
