@@ -45,6 +45,12 @@ protected:
         lines.insert(lines.begin(), L"@=" + ClassValue(extension));
         return lines;
     }
+    static std::wstring Volume(int number)
+    {
+        wchar_t name[8];
+        swprintf(name, 8, L".t%02d", number);
+        return name;
+    }
     static bool Exists(const std::wstring& key) { return test::RegKeyExists(HKEY_CLASSES_ROOT, key); }
     static void Tvx(bool associate, bool wantNew = true) { AssociateExtension(L".tvx", associate, wantNew, true, false); }
     static void Zip(bool associate, bool wantNew = true) { AssociateExtension(L".zip", associate, wantNew, false, true); }
@@ -185,19 +191,14 @@ TEST_F(AssociationsTest, VolumeKeysTheProgramHoldsFollowTvxAndOthersStay)
     Hold(L".tvx", L"", L"OldTvx.File");
     Hold(L".t50", L"", L"Other.Volume");
     Tvx(kTake);
-    for (int n = 0; n < 100; ++n) {
-        wchar_t volume[8];
-        swprintf(volume, 8, L".t%02d", n);
-        EXPECT_EQ(ClassValue(volume), n < 30 ? L"Talvex" : n == 50 ? L"Other.Volume" : L"<none>") << volume;
-    }
+    for (int n = 0; n < 100; ++n)
+        EXPECT_EQ(ClassValue(Volume(n)), n < 30 ? L"Talvex" : n == 50 ? L"Other.Volume" : L"<none>") << n;
     Hold(L".t77", L"", L"Talvex");  // as an older setup left it
 
     Tvx(kRelease);
     for (int n = 0; n < 100; ++n) {
-        wchar_t volume[8];
-        swprintf(volume, 8, L".t%02d", n);
         const wchar_t* expected = n < 30 || n == 77 ? L"OldTvx.File" : n == 50 ? L"Other.Volume" : L"<none>";
-        EXPECT_EQ(ClassValue(volume), expected) << volume;
+        EXPECT_EQ(ClassValue(Volume(n)), expected) << n;
     }
 }
 

@@ -165,21 +165,19 @@ std::wstring UnixPath(const std::wstring& path)
     return result;
 }
 
+// Wine starts a Linux program without a Windows process behind it: the process information
+// it hands back is not a pair of handles (closing those values would close unrelated handles
+// of this process), so it is left alone and the caller waits for the program's effect.
 bool RunUnixTool(const std::wstring& commandLine)
 {
     std::wstring command = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 5000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process) != FALSE;
 }
 
-// A Linux process started from Wine cannot always be waited for; its effect can.
 bool WaitForAttributes(const std::wstring& path, bool present)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -195,13 +193,16 @@ bool MakeUnixFolderLink(const std::wstring& target, const std::wstring& link)
 {
     std::wstring unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
+    if (!RemoveUnixFolderLink(link)) return false;  // ln would put the new link into an old one
     if (!RunUnixTool(L"Z:\\bin\\ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"")) return false;
     return WaitForAttributes(link, true);
 }
 
 bool RemoveUnixFolderLink(const std::wstring& link)
 {
-    if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;  // a real folder: not ours to remove
     std::wstring unixLink = UnixPath(link);
     if (unixLink.empty() || !RunUnixTool(L"Z:\\bin\\rm -f \"" + unixLink + L"\"")) return false;
     return WaitForAttributes(link, false);
