@@ -85,6 +85,7 @@ void OnInitCompletion(HWND window)
     wchar_t folder[kPathCapacity] = L"";
     GetCurrentDirectoryW(kPathCapacity, folder);
     SetDlgItemTextW(window, IDC_INSTFOLDERPATH, folder);
+    KeepLeftToRight(GetDlgItem(window, IDC_INSTFOLDERPATH));
     if (Options().silent) SendMessageW(window, WM_COMMAND, IDOK, 0);
 }
 

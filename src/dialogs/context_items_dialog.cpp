@@ -1,6 +1,5 @@
 #include "dialogs/context_items_dialog.h"
 #include "language/dialog_localization.h"
-#include "language/language_table.h"
 #include "resources/resource.h"
 #include "settings/settings_store.h"
 
@@ -49,11 +48,7 @@ void ShowContextItems(HWND window)
     // No more than will be stored can be typed.
     SendMessageW(edit, EM_SETLIMITTEXT, kAlwaysArcCapacity - 1, 0);
     SetWindowTextW(edit, masks);
-    // File masks read left to right in every language.
-    if (Languages().IsRightToLeft()) {
-        const LONG style = GetWindowLongW(edit, GWL_EXSTYLE);
-        SetWindowLongW(edit, GWL_EXSTYLE, style & ~WS_EX_RTLREADING);
-    }
+    KeepLeftToRight(edit);  // file masks read left to right in every language
 }
 
 void SaveContextItems(HWND window)

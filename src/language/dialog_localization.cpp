@@ -160,6 +160,16 @@ void ApplyLayoutDirection(HWND window)
     SetWindowLongW(window, GWL_EXSTYLE, style | WS_EX_LAYOUTRTL);
 }
 
+void KeepLeftToRight(HWND control)
+{
+    if (!Languages().IsRightToLeft()) return;
+    // Reading order alone is not enough: a mirrored edit box still runs its text from the
+    // right, which turns "*.iso" into "iso*." on screen.
+    const LONG style = GetWindowLongW(control, GWL_EXSTYLE);
+    SetWindowLongW(control, GWL_EXSTYLE, style & ~(WS_EX_RTLREADING | WS_EX_LAYOUTRTL));
+    InvalidateRect(control, nullptr, TRUE);
+}
+
 bool HandleCommonDialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM,
                                const wchar_t* dialogName, const wchar_t* helpTopic)
 {

@@ -15,6 +15,9 @@ bool HandleCommonDialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 // Texts in key-table order, then $DIALOG:SIZE (dialog and children) and $DIALOG:CAPTION.
 void LocalizeDialog(HWND window, const wchar_t* dialogName);
 void ApplyLayoutDirection(HWND window);
+// For a control that shows a path or file masks: it reads and lays out left to right even in
+// a mirrored dialog of a right-to-left language. Nothing for other languages.
+void KeepLeftToRight(HWND control);
 
 // $DIALOG:SIZE as "width*height" percentages; valid when both are above 0, fit in an int
 // and are not both 100. The outputs are written only when the scale is valid.

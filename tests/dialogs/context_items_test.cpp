@@ -92,7 +92,7 @@ TEST_F(ContextItems, MasksReadLeftToRightInARightToLeftLanguage)
     test::RunDialog(IDD_SETUPCONTEXTITEMS, ContextItemsDialogProc, [](HWND dialog) {
         EXPECT_NE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
         HWND edit = GetDlgItem(dialog, IDC_CONTEXTALWAYSARC);
-        EXPECT_EQ(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
+        EXPECT_EQ(GetWindowLongW(edit, GWL_EXSTYLE) & (WS_EX_RTLREADING | WS_EX_LAYOUTRTL), 0);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
 }
