@@ -49,17 +49,6 @@ TEST(NextExtension, CutsAnOverlongExtensionButStillMovesPastIt)
     EXPECT_EQ(SplitGroup(L".abc.de", 3), (std::vector<std::wstring>{L".a", L".d"}));
 }
 
-TEST(ArchiveTypeTable, HoldsTheSeventeenTypesInTheirFixedOrder)
-{
-    const wchar_t* primaries[] = {L".tvx", L".zip", L".cab", L".arj", L".lz",  L".lzh", L".7z", L".tar", L".gz",
-                                  L".uue", L".bz2", L".jar", L".iso", L".z", L".xz",  L".zipx", L".001"};
-    for (size_t row = 0; row < kArchiveTypeCount; ++row) {
-        EXPECT_STREQ(ArchiveTypeTable[row].primary, primaries[row]);
-        EXPECT_EQ(SplitGroup(ArchiveTypeTable[row].extensionGroup).front(), primaries[row]);
-        EXPECT_STREQ(ArchiveTypeTable[row].fileType, row == kZipRow ? L"Talvex.ZIP" : L"Talvex");
-    }
-}
-
 class OptionsTest : public ::testing::Test {
 protected:
     void HoldClass(const wchar_t* extension, const wchar_t* type) { test::RegWriteString(HKEY_CLASSES_ROOT, extension, L"", type); }
