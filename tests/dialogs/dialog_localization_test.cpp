@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 #include "dialog_driver.h"
+#include "dialogs/completion_dialog.h"
+#include "dialogs/context_items_dialog.h"
 #include "dialogs/help_viewer.h"
+#include "dialogs/setup_dialog.h"
+#include "language/language_table.h"
+#include "uninstall/run_options.h"
 #include "language/dialog_localization.h"
 #include "language_fixture.h"
 #include "resources/resource.h"
@@ -251,24 +256,37 @@ struct HelpSeam {
     ~HelpSeam() { SetHtmlHelpForTesting(nullptr); }
 };
 
-TEST(LocalizeDialog, RightToLeftLanguageMirrorsEveryDialogAndF1StillHelps)
+TEST(LocalizeDialog, ShippedRightToLeftTranslationMirrorsEveryDialogAndF1StillHelps)
 {
-    LoadedLanguage language(L":DIRECTION RTL\r\n:DIALOG SETUPCONTEXTITEMS\r\nIDOK \u05d0\u05d9\u05e9\u05d5\u05e8\r\n");
+    test::RegistrySandbox sandbox;
+    LoadedLanguage language(L"");
+    LoadedLanguage::LoadFile(test::SourceDir() + L"\\src\\resources\\lang\\hebrew\\uninstall.lng");
+    ASSERT_TRUE(Languages().IsRightToLeft());
     // The dialogs mirror themselves, not only through the process default layout.
     SetProcessDefaultLayout(0);
     HelpSeam seam;
-    for (const wchar_t* name : {IDD_SETUPDLG, IDD_SETUPCONTEXTITEMS, IDD_DONEDLG}) {
-        test::LoadRichEdit();
-        dialogUnderTest = name;
-        test::RunDialog(name, CommonOnly, [name](HWND dialog) {
-            EXPECT_NE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << name;
-            HWND child = GetDlgItem(dialog, IDOK);
-            EXPECT_NE(GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << name;
-            SendMessageW(dialog, WM_HELP, 0, 0);
-            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    struct RealDialog {
+        const wchar_t* name;
+        DLGPROC procedure;
+    };
+    const RealDialog dialogs[] = {{IDD_SETUPDLG, SetupDialogProc},
+                                  {IDD_SETUPCONTEXTITEMS, ContextItemsDialogProc},
+                                  {IDD_DONEDLG, CompletionDialogProc}};
+    test::LoadRichEdit();
+    for (const RealDialog& dialog : dialogs) {
+        test::RunDialog(dialog.name, dialog.procedure, [&dialog](HWND window) {
+            EXPECT_NE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << dialog.name;
+            HWND ok = GetDlgItem(window, IDOK);
+            EXPECT_NE(GetWindowLongW(ok, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << dialog.name;
+            EXPECT_EQ(test::WindowText(ok), L"\u05d0\u05d9\u05e9\u05d5\u05e8") << dialog.name;
+            SendMessageW(window, WM_HELP, 0, 0);
+            SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
         });
     }
-    EXPECT_EQ(helpTargets.size(), 3u);
+    Options().exitCode = 0;  // the settings dialog was cancelled
+    ASSERT_EQ(helpTargets.size(), 2u);  // the completion dialog has no help topic for F1
+    EXPECT_NE(helpTargets[0].find(L"HELPIntegrationSettings"), std::wstring::npos);
+    EXPECT_NE(helpTargets[1].find(L"HELPContextItems"), std::wstring::npos);
 }
 
 TEST(HandleCommonDialogMessage, HelpOnlyForDialogsWithATopic)

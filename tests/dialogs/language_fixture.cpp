@@ -10,6 +10,11 @@ LoadedLanguage::LoadedLanguage(const std::wstring& lines)
                             text.size() * sizeof(wchar_t));
     const std::wstring path = folder_ / L"uninstall.lng";
     WriteFileBytes(path, bytes);
+    LoadFile(path);
+}
+
+void LoadedLanguage::LoadFile(const std::wstring& path)
+{
     Languages().Release();
     Languages().Load(path.c_str());
 }

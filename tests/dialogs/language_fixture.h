@@ -12,6 +12,8 @@ namespace tvx::test {
 class LoadedLanguage {
 public:
     explicit LoadedLanguage(const std::wstring& lines);
+    // A translation file as shipped, loaded from where it lies.
+    static void LoadFile(const std::wstring& path);
     ~LoadedLanguage();
     LoadedLanguage(const LoadedLanguage&) = delete;
     LoadedLanguage& operator=(const LoadedLanguage&) = delete;
