@@ -36,10 +36,7 @@ std::wstring EntryText(const wchar_t* value)
 
 DWORD EntryNumber(const wchar_t* value)
 {
-    DWORD number = 99;
-    if (test::RegReadValue(HKEY_LOCAL_MACHINE, kEntryKey, value, nullptr, &number) != REG_DWORD)
-        return 99;
-    return number;
+    return test::StoredNumber(HKEY_LOCAL_MACHINE, kEntryKey, value);
 }
 
 TEST(UninstallEntry, RegistersTheProductWithEveryValue)

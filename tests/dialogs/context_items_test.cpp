@@ -18,10 +18,7 @@ protected:
 
 DWORD StoredItem(const wchar_t* value)
 {
-    DWORD number = 99;
-    if (test::RegReadValue(HKEY_CURRENT_USER, kItemsKey, value, nullptr, &number) != REG_DWORD)
-        return 99;
-    return number;
+    return test::StoredNumber(HKEY_CURRENT_USER, kItemsKey, value);
 }
 
 TEST_F(ContextItems, FreshSystemShowsDefaultsAndOkStoresEveryRow)

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <thread>
 #include "common/handles.h"
+#include "support/scratch.h"
 #include "uninstall/run_options.h"
 
 namespace tvx::test {
@@ -102,6 +103,13 @@ RECT ClientRectOf(HWND dialog, int control)
     GetWindowRect(GetDlgItem(dialog, control), &rect);
     MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+DWORD StoredNumber(HKEY hive, const std::wstring& key, const std::wstring& value)
+{
+    DWORD number = kAbsent;
+    if (RegReadValue(hive, key, value, nullptr, &number) != REG_DWORD) return kAbsent;
+    return number;
 }
 
 void LoadRichEdit()

@@ -27,6 +27,10 @@ std::wstring ControlText(HWND dialog, int control);
 std::wstring WindowText(HWND window);
 RECT ClientRectOf(HWND dialog, int control);  // in the dialog's client coordinates
 
+// What a dialog stored: the DWORD value, or kAbsent when there is no such DWORD.
+constexpr DWORD kAbsent = 99;
+DWORD StoredNumber(HKEY hive, const std::wstring& key, const std::wstring& value);
+
 // The rich edit class must be registered before a dialog that holds one can be created.
 void LoadRichEdit();
 

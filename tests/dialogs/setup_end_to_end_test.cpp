@@ -2,6 +2,7 @@
 #include <shlobj.h>
 #include <cstdlib>
 #include <string>
+#include "dialog_driver.h"
 #include "resources/resource.h"
 #include "support/scratch.h"
 #include "window_driver.h"
@@ -54,22 +55,9 @@ HWND WaitForDialogWith(const driver::ChildProcess& program, int control)
     return nullptr;
 }
 
-void Click(HWND dialog, int control)
-{
-    SendMessageW(GetDlgItem(dialog, control), BM_CLICK, 0, 0);
-}
-
-bool IsChecked(HWND dialog, int control)
-{
-    return SendMessageW(GetDlgItem(dialog, control), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 DWORD Stored(const wchar_t* key, const wchar_t* value)
 {
-    DWORD number = 99;
-    if (test::RegReadValue(HKEY_CURRENT_USER, key, value, nullptr, &number) != REG_DWORD)
-        return 99;
-    return number;
+    return test::StoredNumber(HKEY_CURRENT_USER, key, value);
 }
 
 DWORD StoredType(const wchar_t* extension)
@@ -121,15 +109,15 @@ TEST_F(SetupEndToEnd, OkAppliesExactlyTheClickedChoices)
     ASSERT_TRUE(Start(program, L"/setup /noexplorer"));
     HWND dialog = WaitForDialogWith(program, IDC_ASSOCALL);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(IsChecked(dialog, IDC_ASSOCZIP));
-    ASSERT_FALSE(IsChecked(dialog, IDC_LINKDESKTOP));
-    Click(dialog, IDC_ASSOCZIP);
-    Click(dialog, IDC_ASSOC7Z);
-    Click(dialog, IDC_LINKDESKTOP);
-    Click(dialog, IDC_LINKPROGRAMS);
-    Click(dialog, IDC_SHELLEXT);
+    ASSERT_TRUE(test::IsChecked(dialog, IDC_ASSOCZIP));
+    ASSERT_FALSE(test::IsChecked(dialog, IDC_LINKDESKTOP));
+    test::Click(dialog, IDC_ASSOCZIP);
+    test::Click(dialog, IDC_ASSOC7Z);
+    test::Click(dialog, IDC_LINKDESKTOP);
+    test::Click(dialog, IDC_LINKPROGRAMS);
+    test::Click(dialog, IDC_SHELLEXT);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SHELLICONS)));
-    EXPECT_TRUE(IsChecked(dialog, IDC_SHELLICONS));
+    EXPECT_TRUE(test::IsChecked(dialog, IDC_SHELLICONS));
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     AnswerTheClosingMessages(program);
     DWORD exitCode = 99;
@@ -168,9 +156,9 @@ TEST_F(SetupEndToEnd, CancelExitsWithOneAndChangesNothing)
     ASSERT_TRUE(Start(program, L"/setup /noexplorer"));
     HWND dialog = WaitForDialogWith(program, IDC_ASSOCALL);
     ASSERT_NE(dialog, nullptr);
-    Click(dialog, IDC_ASSOCALL);
-    Click(dialog, IDC_LINKDESKTOP);
-    Click(dialog, IDC_LINKSTARTMENU);
+    test::Click(dialog, IDC_ASSOCALL);
+    test::Click(dialog, IDC_LINKDESKTOP);
+    test::Click(dialog, IDC_LINKSTARTMENU);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     DWORD exitCode = 99;
     ASSERT_TRUE(program.WaitForExit(kTimeoutMs, exitCode));  // no completion dialog waits
