@@ -199,6 +199,8 @@ int wmain(int argc, wchar_t** argv)
         filesFirst.push_back(TimeUninstall(product, layout, FilesFirst(layout), program));
         foldersFirst.push_back(TimeUninstall(product, layout, FoldersFirst(layout), program));
         plain.push_back(TimePlain(product, layout, program));
+        std::fprintf(stderr, "run %d: empty %.3f, files first %.3f, folders first %.3f, plain %.3f\n",
+                     i + 1, fixed.back(), filesFirst.back(), foldersFirst.back(), plain.back());
     }
     DeleteTree(std::wstring(temp) + L"tvx-bench-uninstall");
     double base = Median(plain);
