@@ -13,11 +13,16 @@
 #include <string>
 #include <vector>
 #include "common/handles.h"
+#include "support/processes.h"
 
 namespace {
 
+using tvx::bench::DeleteTree;
+using tvx::bench::Median;
+using tvx::bench::RunTimed;
+using tvx::bench::WaitUntilGone;
+
 constexpr int kFanOut = 10;  // 10 x 10 x 10 folders with 10 files each
-constexpr DWORD kTimeoutMs = 600000;
 
 struct Layout {
     std::vector<std::string> folders;  // parents before their children
@@ -87,50 +92,6 @@ void Stage(const std::wstring& product, const Layout& layout, const std::string&
     WriteBytes(product + L"\\Uninstall.lst", list + "uninstall.exe\r\nUninstall.lst\r\n");
 }
 
-double RunTimed(const std::wstring& commandLine)
-{
-    std::wstring line = commandLine;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    tvx::KernelHandle processHandle(process.hProcess);
-    tvx::KernelHandle thread(process.hThread);
-    WaitForSingleObject(processHandle.get(), kTimeoutMs);
-    QueryPerformanceCounter(&end);
-    return double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
-
-// The self-removal script takes the program and the folder a few seconds after the run.
-void WaitUntilGone(const std::wstring& path)
-{
-    for (int i = 0; i < 600 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(100);
-}
-
-void DeleteTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW data;
-    tvx::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
-    if (find.valid()) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find.get(), &data));
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 // The plain program: the files-first list read once, each entry deleted as a file or else
 // removed as a folder.
 int PlainDelete(const wchar_t* folder)
@@ -146,12 +107,6 @@ int PlainDelete(const wchar_t* folder)
     }
     std::fclose(list);
     return 0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::wstring ModuleFolder()
