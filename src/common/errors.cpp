@@ -1,4 +1,5 @@
 #include "common/errors.h"
+#include <cstdlib>
 
 namespace tvx {
 
@@ -8,7 +9,18 @@ constexpr uint32_t kMessageNoMemory = 7;
 constexpr uint32_t kMessageCloseFailed = 10;
 constexpr uint32_t kMessageSeekFailed = 11;
 constexpr uint32_t kMessageFileTooLarge = 73;
+
+int allocationsBeforeFailure = -1;  // -1: none fails
 }  // namespace
+
+void* ReallocateMemory(void* block, size_t bytes)
+{
+    if (allocationsBeforeFailure == 0) return nullptr;
+    if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+    return std::realloc(block, bytes);
+}
+
+void FailAllocationAfterForTesting(int n) { allocationsBeforeFailure = n; }
 
 void DiscardMessage(const MessageRecord&) {}
 

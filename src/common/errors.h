@@ -4,6 +4,7 @@
 // Its message sink shows nothing: the process exit code comes from the run options.
 #pragma once
 #include <windows.h>
+#include <cstddef>
 #include <cstdint>
 
 namespace tvx {
@@ -50,5 +51,11 @@ private:
 };
 
 ErrorReporter& Errors();
+
+// realloc, through which the growable arrays and the language table take their memory, so
+// that tests can run out of it at a chosen point: nullptr when the memory cannot be had.
+void* ReallocateMemory(void* block, size_t bytes);
+// The next n allocations succeed and every later one fails; -1 lets all succeed again.
+void FailAllocationAfterForTesting(int n);
 
 }  // namespace tvx

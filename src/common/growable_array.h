@@ -1,6 +1,7 @@
 // A growable array of fixed-size elements for the text reader, the INI backend and the
 // language table. Its only failure is memory exhaustion, raised as TVX_EXIT OutOfMemory.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <type_traits>
@@ -19,16 +20,14 @@ public:
     GrowableArray& operator=(const GrowableArray&) = delete;
 
     // Grows by capacity / 4 + 32 at a time, or straight to the count when that is larger.
+    // When memory runs out the array stays as it was: a caller that catches the exception
+    // finds only elements it has written.
     void Append(uint32_t n)
     {
-        count_ += n;
-        if (count_ <= capacity_) return;
-        uint32_t newCapacity = capacity_ + capacity_ / 4 + 32;
-        if (count_ > newCapacity) newCapacity = count_;
-        void* grown = std::realloc(data_, static_cast<size_t>(newCapacity) * sizeof(Element));
-        if (grown == nullptr) Errors().FailNoMemory();
-        data_ = static_cast<Element*>(grown);
-        capacity_ = newCapacity;
+        if (n > UINT32_MAX - count_) Errors().FailNoMemory();
+        uint32_t needed = count_ + n;
+        if (needed > capacity_) Grow(needed);
+        count_ = needed;
     }
     void Add(const Element& element)
     {
@@ -51,6 +50,17 @@ public:
     uint32_t Capacity() const { return capacity_; }
 
 private:
+    void Grow(uint32_t needed)
+    {
+        uint32_t newCapacity = capacity_ + capacity_ / 4 + 32;
+        if (newCapacity < capacity_ || needed > newCapacity) newCapacity = needed;
+        if (newCapacity > SIZE_MAX / sizeof(Element)) Errors().FailNoMemory();
+        void* grown = ReallocateMemory(data_, static_cast<size_t>(newCapacity) * sizeof(Element));
+        if (grown == nullptr) Errors().FailNoMemory();
+        data_ = static_cast<Element*>(grown);
+        capacity_ = newCapacity;
+    }
+
     Element* data_ = nullptr;
     uint32_t count_ = 0;
     uint32_t capacity_ = 0;
