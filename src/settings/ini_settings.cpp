@@ -83,6 +83,19 @@ bool WriteEntry(FileObject& file, const IniEntry& entry)
            WriteText(file, entry.value.get()) && WriteText(file, closing) && WriteText(file, L"\r\n");
 }
 
+// One step of the load; running out of memory is recorded and ends the step, not the program.
+template <typename Step>
+bool CompletesWithMemory(Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (...) {
+        Errors().ReportNoMemory();
+        return false;
+    }
+}
+
 bool MoveReplacing(const wchar_t* from, const wchar_t* to)
 {
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
@@ -268,14 +281,14 @@ void IniSettings::Load()
     loadAttempted_ = true;
     FindFile();
     if (path_[0] == L'\0' || !FileExists(path_)) return;
+    // Memory running out while the lines are read leaves those gathered so far in the list,
+    // and they are used like the entries made before it runs out while parsing.
     LineList lines;
-    try {
-        if (!LoadTextLines(path_, lines)) return;
-        ParseLines(lines);
-    } catch (...) {
-        Errors().ReportNoMemory();
-        loadIncomplete_ = true;
-    }
+    bool opened = true;
+    bool whole = CompletesWithMemory([&] { opened = LoadTextLines(path_, lines); });
+    if (!opened) return;
+    whole = CompletesWithMemory([&] { ParseLines(lines); }) && whole;
+    loadIncomplete_ = !whole;
     inUse_ = true;
     ReadGlobalFlags();
 }

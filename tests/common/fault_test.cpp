@@ -6,18 +6,10 @@
 
 #include "common/errors.h"
 #include "common/growable_array.h"
+#include "support/fault.h"
 
 namespace tvx {
 namespace {
-
-struct AllocationFailure {
-    explicit AllocationFailure(int after) { FailAllocationAfterForTesting(after); }
-    ~AllocationFailure()
-    {
-        FailAllocationAfterForTesting(-1);
-        Errors().Reset();
-    }
-};
 
 struct Entry {
     char* key;
@@ -30,7 +22,7 @@ TEST(GrowableArrayFault, AFailedGrowthKeepsCountCapacityAndContents)
     char key[] = "k";
     for (int i = 0; i < 32; ++i) array.Add({key, i});
     const Entry* block = array.Data();
-    AllocationFailure failure(0);
+    test::MemoryRunsOut failure(0);
     EXPECT_THROW(array.Add({key, 32}), TVX_EXIT);
     EXPECT_EQ(Errors().RecordedCode(), OutOfMemory);
     EXPECT_EQ(array.Count(), 32u) << "no element claimed that was never written";
@@ -46,7 +38,7 @@ TEST(GrowableArrayFault, AFailedGrowthKeepsCountCapacityAndContents)
 TEST(GrowableArrayFault, TheFirstAllocationFailingLeavesAnEmptyArray)
 {
     GrowableArray<wchar_t> array;
-    AllocationFailure failure(0);
+    test::MemoryRunsOut failure(0);
     EXPECT_THROW(array.Append(5), TVX_EXIT);
     EXPECT_EQ(array.Count(), 0u);
     EXPECT_EQ(array.Data(), nullptr);
@@ -70,7 +62,7 @@ TEST(GrowableArrayFault, CountsThatCannotBeAddressedRaiseOutOfMemory)
 TEST(GrowableArrayFault, TheSeamLetsTheChosenNumberOfAllocationsThrough)
 {
     GrowableArray<char> array;
-    AllocationFailure failure(2);
+    test::MemoryRunsOut failure(2);
     array.Append(1);   // capacity 32
     array.Append(32);  // capacity 72
     EXPECT_THROW(array.Append(40), TVX_EXIT);
