@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# End-to-end runs of the built uninstall.exe in awkward real environments, each in a fresh
+# prefix copy, asserting what the user is left with: the files, folders, registry values and
+# texts that must be there and those that must not.
+#   tests/e2e/awkward.sh <build dir> <scenario>
+# Scenarios:
+#   names  two product folders whose names hold %, &, ^, !, blanks and (the second) Greek,
+#          Cyrillic and CJK letters, with listed entries of such names and entries deep
+#          enough for paths past 260 characters; both run with confirmation through the
+#          window driver, with language files filled to their limit: UTF-16 data of exactly
+#          2 MiB, and an ANSI file of more than 2 MiB whose last key crosses the limit of
+#          1,048,576 characters.
+#   big    setup and uninstall with a Talvex.ini of 10,000 entries and an Uninstall.lst of
+#          100,000 lines, with read-only and hidden files, a file held open and a library
+#          loaded by another process, a listed folder that is a link out of the product
+#          folder, and lines that try to reach outside it.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../tools/standin/product.sh"
+build=$(cd "$1" && pwd)
+scenario=$2
+work=$build/e2e/awkward-$scenario
+rm -rf "$work"
+mkdir -p "$work"
+# File names go between Linux and Wine as UTF-8 whatever the caller's locale.
+export LC_ALL=C.UTF-8
+
+failures=0
+check() {  # check <what it shows> <command...>
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+gone() { [ ! -e "$1" ] && [ ! -L "$1" ]; }
+kept_with() { [ -f "$1" ] && [ "$(cat "$1")" = "$2" ]; }
+has_line() { grep -qxF -- "$2" "$1"; }
+
+# The product folder of the current step: tools/standin/product.sh stages into and runs from
+# whatever this names.
+product=""
+tvx_product_dir() { echo "$product"; }
+win_path() { echo "C:${1#"$WINEPREFIX/drive_c"}" | tr / '\\'; }
+temp_script() { compgen -G "$WINEPREFIX/drive_c/users/*/Temp/Uninstall_Tvx.Bat" >/dev/null; }
+
+# list_lines <line...>: appends entries to the staged Uninstall.lst in the ANSI code page.
+list_lines() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP1252 >>"$product/Uninstall.lst"; }
+
+# make_file <path> [content]: a file with its own path as content unless told otherwise.
+make_file() { mkdir -p "$(dirname "$1")" && printf '%s' "${2:-$1}" >"$1"; }
+
+# drive <output> <switches...>: runs the staged program through the window driver from the
+# product folder, answering its confirmation with Yes, as a person starting it from the list
+# of installed programs would; the driver prints the box's caption and texts.
+drive() {
+    local output=$1
+    shift
+    # By its full name: a bare name would find the uninstall.exe beside the driver first.
+    (cd "$product" && timeout -k 5 120 wine "$build/tvxdrive.exe" --timeout 60 --press Yes \
+        --run "$(win_path "$product")\\uninstall.exe" "$@" 2>/dev/null | tr -d '\r' >"$output")
+}
+
+# The language data is read up to 2,097,152 bytes from the first byte of its marker, and of
+# what that converts to at most 1,048,576 characters are parsed: the limit that bites is the
+# byte count in UTF-16 and the character count in a one-byte ANSI code page. A key line that
+# crosses the limit keeps only its first part; nothing beyond it is read.
+lng_limit() { if [ "$1" = UTF-16LE ]; then echo 2097152; else echo 1048576; fi; }
+
+# lng_file <encoding> <file> <text before the padding> <last text up to the limit> [beyond]:
+# a language file whose data from the marker on reaches the limit exactly with the end of
+# the last text, padded with comment lines, followed by [beyond] (UTF-8 arguments).
+lng_file() {
+    local encoding=$1 file=$2 head="***messages***"$'\r\n'":STRINGS"$'\r\n'$3 last=$4 beyond=${5:-}
+    local width=1 limit
+    [ "$encoding" = UTF-16LE ] && width=2
+    limit=$(lng_limit "$encoding")
+    local used=$(( $(printf '%s%s' "$head" "$last" | iconv -t "$encoding" | wc -c) + 2 * width ))
+    {
+        printf 'Language file at its size limit\r\n'
+        printf '%s' "$head"
+        lng_padding $(( (limit - used) / width ))
+        printf '\r\n%s%s' "$last" "$beyond"
+    } | iconv -f UTF-8 -t "$encoding" >"$file"
+}
+
+lng_padding() { { yes '; padding that brings the language data up to its size limit' || true; } | head -c "$1"; }
+
+# stage_named <name> [list entries...]: the product folder C:\Program Files\<name>, staged as
+# the installer leaves it, with the listed files and folders made.
+stage_named() {
+    product="$WINEPREFIX/drive_c/Program Files/$1"
+    shift
+    tvx_stage_product "$build"
+    local entry path
+    for entry in "$@"; do
+        path=$product/$(printf '%s' "${entry%/}" | sed 's/[ \t]*$//; s|\\|/|g')
+        case $entry in
+            */) mkdir -p "$path" ;;
+            *) make_file "$path" ;;
+        esac
+        list_lines "${entry%/}"
+    done
+}
+
+# decoy <folder name>: a sibling product folder of the same look that no step may touch.
+decoy() {
+    make_file "$WINEPREFIX/drive_c/Program Files/$1/uninstall.exe" decoy
+}
+
+# check_removed <label>: the run of the product folder in $product has ended with its script.
+check_removed() {
+    tvx_settle
+    check "$1: every listed entry, the program and the product folder are gone" gone "$product"
+    [ -e "$product" ] && find "$product" -printf '  left: %P\n'
+    check "$1: the self-removal script deleted itself" eval '! temp_script'
+}
+
+names_scenario() {
+    local seg='A folder name of one hundred characters, so that three of them and a file make a path past 260'
+    seg=${seg:0:100}
+    local deep="deep\\$seg 1\\$seg 2\\$seg 3"
+
+    # 1. %, &, ^, !, blanks and letters of the OEM code page: the script names the folder in
+    # full, with every % doubled.
+    decoy 'Talvex 100'
+    decoy 'Talvex 100% & ^ !x! (copy) é 2'
+    stage_named 'Talvex 100% & ^ !x! (copy) é' '100% & ^ !x!.txt' '%OS% and %%.txt' \
+        ' leading blank.txt' 'Größe – €.txt' $'trailing blanks.txt  \t' 'sub & ^ %PATH% !/' \
+        'sub & ^ %PATH% !\file ! ^.txt' 'deep/' "deep\\$seg 1/" "deep\\$seg 1\\$seg 2/" \
+        "$deep/" "$deep\\the file at the end of a path of more than 260 characters.txt"
+    local longest
+    longest=$(win_path "$product\\$deep\\the file at the end of a path of more than 260 characters.txt")
+    check "a listed file's path has ${#longest} characters (more than 260)" test "${#longest}" -gt 260
+    lng_file CP1252 "$product/uninstall.lng" '' 'IDS_CONTINUEUNINSTALL Entfernen – Größe ok [the limit]' \
+        $'BEYOND THE LIMIT\r\nIDS_UNINSTALLTVX Caption beyond the limit\r\n'
+    lng_padding 1100000 >>"$product/uninstall.lng"
+    check "ANSI language file larger than the 2 MiB read limit" test "$(stat -c %s "$product/uninstall.lng")" -gt 2097152
+    check "confirmation answered Yes through the window driver" drive "$work/names1.out"
+    check "run ends with exit code 0" has_line "$work/names1.out" 'exit code: 0'
+    check "caption beyond the limit not read: the built-in one" has_line "$work/names1.out" 'caption: Uninstall Talvex'
+    check "question cut exactly at the 1,048,576th character, ANSI letters right" has_line "$work/names1.out" \
+        'text: Entfernen – Größe ok [the limit]'
+    check_removed "folder of %, &, ^, ! and blanks"
+    check "sibling 'Talvex 100' untouched" kept_with "$WINEPREFIX/drive_c/Program Files/Talvex 100/uninstall.exe" decoy
+    check "sibling of a longer name untouched" \
+        kept_with "$WINEPREFIX/drive_c/Program Files/Talvex 100% & ^ !x! (copy) é 2/uninstall.exe" decoy
+
+    # 2. Greek, Cyrillic and CJK letters too: no OEM spelling exists, so the script names the
+    # folder by its short form.
+    decoy 'Talvex xxxxx xxxxx xx %OS% & ^ !'
+    stage_named 'Talvex Ωμέγα Жизнь 中文 %OS% & ^ !' 'Ärger & Co.txt' '50%.txt' 'Ordner ^ !/' \
+        'Ordner ^ !\x!.txt'
+    lng_file UTF-16LE "$product/uninstall.lng" $'IDS_UNINSTALLTVX Удаление Talvex Ωμέγα\r\n' \
+        'IDS_CONTINUEUNINSTALL Удалить Talvex? 中文 [the limit]'
+    check "UTF-16 language file ends exactly at the limit" \
+        test "$(( $(stat -c %s "$product/uninstall.lng") - $(printf 'Language file at its size limit\r\n' | wc -c) * 2 ))" -eq 2097152
+    check "confirmation answered Yes through the window driver" drive "$work/names2.out"
+    check "run ends with exit code 0" has_line "$work/names2.out" 'exit code: 0'
+    check "caption from the UTF-16 file" has_line "$work/names2.out" 'caption: Удаление Talvex Ωμέγα'
+    check "question from the last line up to the limit" has_line "$work/names2.out" \
+        'text: Удалить Talvex? 中文 [the limit]'
+    check_removed "folder of Greek, Cyrillic and CJK letters"
+    check "sibling spelled with x for those letters untouched" \
+        kept_with "$WINEPREFIX/drive_c/Program Files/Talvex xxxxx xxxxx xx %OS% & ^ !/uninstall.exe" decoy
+}
+
+tvx_fresh_prefix "$build/wineprefix" "$work/prefix"
+tvx_start_display
+trap 'wineserver -k 2>/dev/null || true; tvx_stop_display' EXIT
+case $scenario in
+    names) names_scenario ;;
+    *) echo "unknown scenario: $scenario" >&2; exit 2 ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+    echo "awkward environments, $scenario: FAILED ($failures check(s)); prefix kept in $work"
+    exit 1
+fi
+echo "awkward environments, $scenario: PASSED"
+rm -rf "$work"
