@@ -31,6 +31,8 @@ public:
     bool Delete();
 
     const wchar_t* FileName() const { return fileName_; }
+    // A read failed since the last successful Open: what was read ends early.
+    bool ReadFailed() const { return readFailed_; }
 
 protected:
     // The one system read and write, apart so tests can make them fail (Wine cannot on

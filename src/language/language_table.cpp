@@ -41,7 +41,7 @@ using MallocPtr = std::unique_ptr<T, FreeMemory>;
 template <typename T>
 T* AllocateOrFail(size_t count)
 {
-    void* memory = std::malloc(count * sizeof(T));
+    void* memory = ReallocateMemory(nullptr, count * sizeof(T));
     if (memory == nullptr) Errors().FailNoMemory();
     return static_cast<T*>(memory);
 }
@@ -107,7 +107,7 @@ bool FindMarker(FileObject& file, int64_t* dataStart, bool* wide)
 // The data from the marker on as UTF-16, terminated; nullptr when memory is short.
 MallocPtr<wchar_t> ReadLanguageText(FileObject& file, int64_t dataStart, bool wide)
 {
-    MallocPtr<uint8_t> bytes(static_cast<uint8_t*>(std::malloc(kMaxDataBytes + 2)));
+    MallocPtr<uint8_t> bytes(static_cast<uint8_t*>(ReallocateMemory(nullptr, kMaxDataBytes + 2)));
     if (!bytes) return nullptr;
     file.Seek(dataStart, FILE_BEGIN);
     uint32_t count = ReadFully(file, bytes.get(), kMaxDataBytes);
@@ -122,11 +122,23 @@ MallocPtr<wchar_t> ReadLanguageText(FileObject& file, int64_t dataStart, bool wi
     if (GetCPInfo(CP_ACP, &codePage) && codePage.MaxCharSize == 1)
         count = std::min(count, kMaxDataChars);
     bytes.get()[count] = 0;
-    MallocPtr<wchar_t> text(static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t))));
+    MallocPtr<wchar_t> text(
+        static_cast<wchar_t*>(ReallocateMemory(nullptr, (count + 1) * sizeof(wchar_t))));
     if (!text) return nullptr;
     AnsiToWide(reinterpret_cast<const char*>(bytes.get()), text.get(), count + 1);
     if (count >= kMaxDataChars) text.get()[kMaxDataChars] = L'\0';
     return text;
+}
+
+// A read that failed part-way cut the last line short: it goes, so that its key falls back to
+// the program's own text instead of showing the start of a translation.
+void DropCutLine(wchar_t* text)
+{
+    wchar_t* lastLineEnd = nullptr;
+    for (wchar_t* c = text; *c != L'\0'; ++c)
+        if (IsLineEnd(*c)) lastLineEnd = c;
+    if (lastLineEnd != nullptr) lastLineEnd[1] = L'\0';
+    else text[0] = L'\0';
 }
 
 // Wide name of at most kMaxNameChars characters to the ANSI code page.
@@ -350,10 +362,15 @@ void LanguageFilePath(const wchar_t* fileName, wchar_t* path)
 
 void LanguageTable::Load(const wchar_t* fileName)
 {
+    FileObject file;
+    LoadWith(file, fileName);
+}
+
+void LanguageTable::LoadWith(FileObject& file, const wchar_t* fileName)
+{
     Release();
     wchar_t path[kPathCapacity];
     LanguageFilePath(fileName, path);
-    FileObject file;
     if (file.Open(path, true)) {
         SortKeyIndexes();
         LoadFromFile(file);
@@ -371,8 +388,9 @@ void LanguageTable::LoadFromFile(FileObject& file)
     if (!FindMarker(file, &dataStart, &wide)) return;
     MallocPtr<wchar_t> text = ReadLanguageText(file, dataStart, wide);
     MallocPtr<wchar_t> value(
-        static_cast<wchar_t*>(std::malloc((kMaxValueChars + 1) * sizeof(wchar_t))));
+        static_cast<wchar_t*>(ReallocateMemory(nullptr, (kMaxValueChars + 1) * sizeof(wchar_t))));
     if (!text || !value) return;
+    if (file.ReadFailed()) DropCutLine(text.get());
     LanguageParser(entries_, rightToLeft_, value.get()).Parse(text.get());
     SortEntries();
 }

@@ -38,6 +38,8 @@ public:
     // language (the file's :DIRECTION RTL or the resource module's RTL dialog marker) makes
     // the process default layout right to left.
     void Load(const wchar_t* fileName);
+    // Load reading through the given file object (tests make its reads fail).
+    void LoadWith(FileObject& file, const wchar_t* fileName);
     void Release();
     // Copies the text bounded to capacity (terminated); out untouched when not found.
     bool FindText(const char* key, wchar_t* out, size_t capacity) const;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "common/handles.h"
 #include "settings/ini_settings.h"
 #include "settings/settings_store.h"
 #include "settings_fixture.h"
@@ -116,8 +117,9 @@ TEST_F(IniFault, AFileHeldByAnotherProgramIsLeftAsItWas)
     folders_.Reload();
     Settings().WriteUserString(L"", L"A", L"new");
     {
-        FileHandle held(CreateFileW(folders_.ProgramIni().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        const DWORD noDeletion = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        FileHandle held(CreateFileW(folders_.ProgramIni().c_str(), GENERIC_READ, noDeletion, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
         EXPECT_FALSE(Settings().SaveSettingsFile());
         EXPECT_FALSE(TemporaryFileLeft());
