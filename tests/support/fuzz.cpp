@@ -211,6 +211,8 @@ void RunFuzz(const char* reader, uint32_t defaultCount, const FuzzBody& body)
     LPTOP_LEVEL_EXCEPTION_FILTER oldFilter = SetUnhandledExceptionFilter(OnCrash);
     auto oldAbort = std::signal(SIGABRT, OnAbort);
     FuzzRound round;
+    uint64_t done = 0;
+    const auto start = std::chrono::steady_clock::now();
     currentReader = reader;
     currentRound = &round;
     {
@@ -228,12 +230,15 @@ void RunFuzz(const char* reader, uint32_t defaultCount, const FuzzBody& body)
                 problem = "an exception left the reader";
             }
             watchdog.Tick();
+            ++done;
             if (!problem.empty()) {
                 ADD_FAILURE() << Report(reader, round, problem);
                 break;
             }
         }
     }
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("%s: %llu rounds in %.1f s\n", reader, static_cast<unsigned long long>(done), elapsed.count());
     currentRound = nullptr;
     std::signal(SIGABRT, oldAbort);
     SetUnhandledExceptionFilter(oldFilter);
