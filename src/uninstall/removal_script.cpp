@@ -12,6 +12,7 @@ constexpr size_t kOemCapacity = 2 * kPathCapacity + 4;  // a double-byte code pa
 constexpr wchar_t kDoneLine[] = L":done\r\n";
 
 ShortPathFunction shortPathFunction = GetShortPathNameW;
+FileObject* scriptFileForTesting = nullptr;
 
 // Converts the text to the OEM code page; the byte count without terminator, or -1 when the
 // conversion fails or does not give the same text back (a '?' put in for a missing
@@ -66,6 +67,11 @@ void SetShortPathFunctionForTesting(ShortPathFunction function)
     shortPathFunction = function != nullptr ? function : GetShortPathNameW;
 }
 
+void SetScriptFileForTesting(FileObject* file)
+{
+    scriptFileForTesting = file;
+}
+
 bool WriteScriptLine(FileObject& file, const wchar_t* text)
 {
     if (std::wcslen(text) >= kLineCapacity) return false;
@@ -107,16 +113,18 @@ bool FormatRemovalScript(const wchar_t* programPath, const wchar_t* folder,
 bool WriteRemovalScript(const wchar_t* scriptPath, const wchar_t* programPath,
                         const wchar_t* folder, bool silent)
 {
-    // The file must exist before the script can name it by its short form; it is deleted
-    // again when it is left open below.
-    FileObject file;
+    // The file must exist before the script can name it by its short form; a script that
+    // is not whole would stop half-way or strike elsewhere, so it goes again.
+    FileObject own;
+    FileObject& file = scriptFileForTesting != nullptr ? *scriptFileForTesting : own;
     if (!file.Create(scriptPath, false)) return false;
     RemovalScript script;
-    if (!FormatRemovalScript(programPath, folder, scriptPath, silent, script) ||
-        !WriteScript(file, script)) {
-        return false;
+    if (FormatRemovalScript(programPath, folder, scriptPath, silent, script) &&
+        WriteScript(file, script) && file.Close()) {
+        return true;
     }
-    return file.Close();
+    file.Delete();
+    return false;
 }
 
 bool StartRemovalScript(const wchar_t* scriptPath)

@@ -50,4 +50,8 @@ bool StartRemovalScript(const wchar_t* scriptPath);
 using ShortPathFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 void SetShortPathFunctionForTesting(ShortPathFunction function);
 
+// Seam for tests: WriteRemovalScript writes through this file object (whose writes a test
+// makes fail, as on a full disk) instead of its own. nullptr restores its own.
+void SetScriptFileForTesting(FileObject* file);
+
 }  // namespace tvx
