@@ -49,6 +49,22 @@ bool MakeEntryPath(const char* line, const wchar_t* programFolder, wchar_t* entr
            StaysInsideFolder(end);
 }
 
+// A listed folder that is a link (a junction or symbolic link) leads out of the product
+// folder: what lies behind it belongs to somebody else, so no entry below it is touched.
+bool LeadsThroughLink(const wchar_t* entryPath, size_t folderLength)
+{
+    wchar_t parent[kPathCapacity];
+    for (size_t i = folderLength; entryPath[i] != L'\0'; ++i) {
+        if (!IsSeparator(entryPath[i])) continue;
+        CopyText(parent, entryPath, i + 1);
+        DWORD attributes = GetFileAttributesLong(parent);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 EntryOutcome ScheduleAtRestart(const wchar_t* entryPath)
 {
     wchar_t tempName[kPathCapacity];
@@ -90,6 +106,9 @@ EntryOutcome DeleteListedEntry(const wchar_t* entryPath, const wchar_t* programP
 {
     DWORD attributes = GetFileAttributesLong(entryPath);
     if (attributes == INVALID_FILE_ATTRIBUTES && IsNotFoundError(GetLastError())) {
+        return EntryOutcome::Left;
+    }
+    if (LeadsThroughLink(entryPath, static_cast<size_t>(NamePart(programPath) - programPath))) {
         return EntryOutcome::Left;
     }
     // Only the attributes that stand in the way of a deletion are worth a call.

@@ -163,11 +163,168 @@ names_scenario() {
         kept_with "$WINEPREFIX/drive_c/Program Files/Talvex xxxxx xxxxx xx %OS% & ^ !/uninstall.exe" decoy
 }
 
+# ini_lines: 10,000 settings of every kind the file holds, for both hives and none, some with
+# letters of no ANSI code page.
+ini_lines() {
+    awk 'BEGIN {
+        for (i = 0; i < 4000; i++) printf "HKCU\\History\\Item%04d=\"C:\\Archives\\archive %d.zip\"\n", i, i
+        for (i = 0; i < 3000; i++) printf "Paths\\Folder%04d=%d\n", i, i * 7
+        for (i = 0; i < 2000; i++) printf "HKLM\\Shared\\Value%04d=bin:00ff%04d\n", i, i
+        for (i = 0; i < 1000; i++) printf "Misc\\Ωmega %04d=\"Жизнь %d\"\n", i, i
+    }'
+}
+ini_text() { iconv -f UTF-16 -t UTF-8 "$product/Talvex.ini" | tr -d '\r' | LC_ALL=C sort; }
+ini_keeps_all() { [ -z "$(LC_ALL=C comm -23 "$1" <(ini_text))" ]; }
+ini_lacks() { ! ini_text | grep -q "$1"; }
+
+# big_list: the 100,000 lines of Uninstall.lst: the product's files; 20 folders named before
+# their 2,000 files; entries that do not exist, in existing folders and in missing ones;
+# blank lines and trailing blanks; the files below and lines that try to leave the folder.
+big_list() {
+    printf '%s\r\n' "${TVX_PRODUCT_LIST[@]}" files 'files\d'{00..19} attrs held.txt Data \
+        'Data\shared.txt' 'Data\sub' 'Data\sub\inner.txt' '*.keep' '?.keep' \
+        '..\Talvex sibling.txt' 'files\d01\..\..\..\Talvex sibling.txt' 'C:\outside.txt' \
+        '\outside.txt' 'attrs\read-only.txt' 'attrs\hidden.txt' 'attrs\all three.txt'
+    awk 'BEGIN {
+        for (d = 0; d < 20; d++) {
+            for (f = 0; f < 100; f++) printf "files\\d%02d\\f%03d.txt%s\r\n", d, f, f % 10 ? "" : " \t"
+            for (f = 0; f < 100; f++) printf "files\\d%02d\\gone%03d.txt\r\n", d, f
+            printf "\r\n   \r\n"
+        }
+    }'
+}
+
+# pad_list <file> <lines>: entries in a folder that does not exist, up to the line count.
+pad_list() {
+    awk -v from="$(wc -l <"$1")" -v to="$2" \
+        'BEGIN { for (n = from; n < to; n++) printf "no such folder\\x%05d.txt\r\n", n }' >>"$1"
+}
+
+make_big_files() {
+    local d
+    mkdir -p "$product/files" "$product/attrs"
+    for d in {00..19}; do
+        mkdir "$product/files/d$d"
+        (cd "$product/files/d$d" && touch f{000..099}.txt)
+    done
+    make_file "$product/files/d00/user file.txt"
+    make_file "$product/attrs/read-only.txt"
+    make_file "$product/attrs/hidden.txt"
+    make_file "$product/attrs/all three.txt"
+    make_file "$product/held.txt"
+    make_file "$product/tvxext.dll.0.tmp" 'left by an earlier run'
+    make_file "$product/keep.txt"
+    make_file "$product/a.keep"
+    make_file "$product/b.keep"
+    make_file "$product/Жизнь.txt"
+    make_file "$WINEPREFIX/drive_c/Program Files/Talvex sibling.txt" sibling
+    make_file "$WINEPREFIX/drive_c/outside.txt" outside
+    make_file "$shared/shared.txt" shared
+    make_file "$shared/sub/inner.txt" inner
+    ln -s "$shared" "$product/Data"
+}
+
+# set_attributes: read-only, hidden and system set the Windows way; prints what attrib shows.
+set_attributes() {
+    local in='C:\Program Files\Talvex\attrs'
+    printf '@echo off\r\nattrib +r "%s\\read-only.txt"\r\nattrib +h "%s\\hidden.txt"\r\n' "$in" "$in" \
+        >"$WINEPREFIX/drive_c/attrs.bat"
+    printf 'attrib +%s "%s\\all three.txt"\r\n' r "$in" h "$in" s "$in" >>"$WINEPREFIX/drive_c/attrs.bat"
+    printf 'attrib "%s\\*"\r\n' "$in" >>"$WINEPREFIX/drive_c/attrs.bat"
+    timeout -k 5 60 wine cmd /c 'C:\attrs.bat' 2>/dev/null | tr -d '\r' >"$work/attrib.out"
+    cat "$work/attrib.out"
+}
+attribute_shown() { grep -F -- "$2" "$work/attrib.out" | cut -c1-12 | grep -q "$1"; }
+
+# hold_files: another process holds held.txt open and has tvxext.dll loaded until released.
+hold_files() {
+    (cd "$work" && timeout -k 5 200 wine "$build/tests/holdfile.exe" 'C:\hold-ready' 'C:\hold-release' 180 \
+        --open 'C:\Program Files\Talvex\held.txt' --load 'C:\Program Files\Talvex\tvxext.dll' \
+        >/dev/null 2>&1) &
+    holder=$!
+    for _ in $(seq 600); do
+        [ -e "$WINEPREFIX/drive_c/hold-ready" ] && return 0
+        kill -0 "$holder" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# pending_renames: the names in PendingFileRenameOperations, one a line (the empty new name
+# after each, which means "delete", as an empty line).
+pending_renames() {
+    tvx_flatten_registry HKLM "$WINEPREFIX/system.reg" |
+        grep -F 'reg HKLM\System\CurrentControlSet\Control\Session Manager|"PendingFileRenameOperations"=' |
+        perl -ne 'if (/=str\(7\):"(.*)"$/) { ($v = $1) =~ s/\\(.)/$1 eq "0" ? "\n" : $1/ge; print $v }'
+}
+
+big_scenario() {
+    product=$WINEPREFIX/drive_c/Program\ Files/Talvex
+    local shared="$WINEPREFIX/drive_c/users/Public/Shared data"
+    tvx_stage_product "$build"
+
+    # Setup and the end of its run with a settings file of 10,000 entries.
+    ini_lines | LC_ALL=C sort >"$work/ini.txt"
+    { printf '\xff\xfe'; ini_lines | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } >"$product/Talvex.ini"
+    local started=$SECONDS
+    check "setup /setup /S with 10,000 INI entries ends with exit code 0" tvx_run 300 /setup /S
+    echo "  setup took $((SECONDS - started)) s"
+    tvx_settle
+    check "every one of the 10,000 entries survives the save" ini_keeps_all "$work/ini.txt"
+    ini_text | LC_ALL=C comm -13 "$work/ini.txt" - >"$work/ini-setup.txt"
+    echo "  setup added: $(tr '\n' ' ' <"$work/ini-setup.txt" | cut -c1-300)"
+    check "setup's own choices saved beside them" grep -q '^HKCU\\Setup\\' "$work/ini-setup.txt"
+
+    # The uninstall run over a list of 100,000 lines.
+    make_big_files
+    big_list >"$product/Uninstall.lst"
+    pad_list "$product/Uninstall.lst" 100000
+    check "Uninstall.lst has 100,000 lines" test "$(wc -l <"$product/Uninstall.lst")" -eq 100000
+    set_attributes
+    check "read-only file shown read-only" attribute_shown R 'read-only.txt'
+    check "hidden file shown hidden" attribute_shown H 'hidden.txt'
+    check "third file read-only, hidden and system" attribute_shown 'S.*H.*R' 'all three.txt'
+    check "another process holds held.txt open and tvxext.dll loaded" hold_files
+    started=$SECONDS
+    check "uninstall /S over 100,000 lines ends with exit code 0" tvx_run 300 /S
+    echo "  uninstall took $((SECONDS - started)) s"
+    touch "$WINEPREFIX/drive_c/hold-release"
+    wait "$holder" || true
+    tvx_settle
+
+    printf '%s\n' Data Talvex.ini a.keep b.keep files 'files/d00' 'files/d00/user file.txt' \
+        held.txt keep.txt tvxext.dll.0.tmp tvxext.dll.1.tmp Жизнь.txt | LC_ALL=C sort >"$work/expected"
+    (cd "$product" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort) >"$work/left"
+    check "exactly the unlisted, held and linked entries are left in the product folder" \
+        diff "$work/expected" "$work/left"
+    check "program deleted by the script" gone "$product/uninstall.exe"
+    check "the link stays a link" test -L "$product/Data"
+    check "the link's target keeps its files" kept_with "$shared/shared.txt" shared
+    check "the link's target keeps its folder and the file in it" kept_with "$shared/sub/inner.txt" inner
+    check "..\\ lines leave the sibling file alone" kept_with "$WINEPREFIX/drive_c/Program Files/Talvex sibling.txt" sibling
+    check "absolute and rooted lines leave C:\\outside.txt alone" kept_with "$WINEPREFIX/drive_c/outside.txt" outside
+    check "the earlier run's leftover kept" kept_with "$product/tvxext.dll.0.tmp" 'left by an earlier run'
+
+    pending_renames >"$work/pending"
+    echo "  pending renames:"; sed 's/^/    /' "$work/pending"
+    check "held.txt, which could not be renamed, scheduled under its own name" \
+        has_line "$work/pending" '\??\C:\Program Files\Talvex\held.txt'
+    check "loaded tvxext.dll renamed to the next free name and scheduled" \
+        has_line "$work/pending" '\??\C:\Program Files\Talvex\tvxext.dll.1.tmp'
+    check "silent run: the product folder not scheduled" eval '! has_line "$work/pending" "\\??\\C:\\Program Files\\Talvex"'
+
+    check "INI after uninstall: no HKCU entry" ini_lacks '^HKCU\\'
+    check "INI after uninstall: no HKLM entry" ini_lacks '^HKLM\\'
+    grep -v '^HK' "$work/ini.txt" >"$work/ini-kept.txt"
+    check "INI after uninstall: all 4,000 entries outside the hives kept" ini_keeps_all "$work/ini-kept.txt"
+}
+
 tvx_fresh_prefix "$build/wineprefix" "$work/prefix"
 tvx_start_display
 trap 'wineserver -k 2>/dev/null || true; tvx_stop_display' EXIT
 case $scenario in
     names) names_scenario ;;
+    big) big_scenario ;;
     *) echo "unknown scenario: $scenario" >&2; exit 2 ;;
 esac
 
