@@ -47,22 +47,34 @@ struct DeniedWrites {
     HKEY hive = nullptr;
     wchar_t pathPrefix[kKeyPathCapacity] = L"";
 };
-DeniedWrites deniedWrites;
+// A user without rights on the machine is refused both the machine hive and its classes.
+constexpr size_t kDeniedWritesRules = 2;
+DeniedWrites deniedWrites[kDeniedWritesRules];
 
 bool IsWriteDenied(HKEY hive, const wchar_t* path)
 {
-    if (deniedWrites.hive == nullptr || hive != deniedWrites.hive) return false;
-    int length = static_cast<int>(wcslen(deniedWrites.pathPrefix));
-    if (static_cast<int>(wcslen(path)) < length) return false;
-    return CompareStringOrdinal(path, length, deniedWrites.pathPrefix, length, TRUE) == CSTR_EQUAL;
+    for (const DeniedWrites& rule : deniedWrites) {
+        if (rule.hive == nullptr || hive != rule.hive) continue;
+        int length = static_cast<int>(wcslen(rule.pathPrefix));
+        if (static_cast<int>(wcslen(path)) < length) continue;
+        if (CompareStringOrdinal(path, length, rule.pathPrefix, length, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
 }
 }  // namespace
 
 void DenyRegistryWritesForTesting(HKEY hive, const wchar_t* pathPrefix)
 {
-    deniedWrites.hive = hive;
-    CopyText(deniedWrites.pathPrefix, hive != nullptr && pathPrefix != nullptr ? pathPrefix : L"",
-             kKeyPathCapacity);
+    if (hive == nullptr) {
+        for (DeniedWrites& rule : deniedWrites) rule.hive = nullptr;
+        return;
+    }
+    for (DeniedWrites& rule : deniedWrites) {
+        if (rule.hive != nullptr) continue;
+        rule.hive = hive;
+        CopyText(rule.pathPrefix, pathPrefix != nullptr ? pathPrefix : L"", kKeyPathCapacity);
+        return;
+    }
 }
 
 void MakeKeyPath(HKEY hive, const wchar_t* key, wchar_t* output)
@@ -190,6 +202,7 @@ void SettingsStore::DeleteValue(HKEY hive, const wchar_t* key, const wchar_t* va
     wchar_t path[kKeyPathCapacity];
     MakeKeyPath(hive, key, path);
     RegKey opened;
+    if (IsWriteDenied(hive, path)) return;
     if (RegOpenKeyExW(hive, path, 0, KEY_WRITE, opened.receive()) == ERROR_SUCCESS)
         RegDeleteValueW(opened.get(), value);
 }
@@ -197,13 +210,14 @@ void SettingsStore::DeleteValue(HKEY hive, const wchar_t* key, const wchar_t* va
 void SettingsStore::DeleteKey(HKEY hive, const wchar_t* key)
 {
     wchar_t path[kKeyPathCapacity];
-    if (KeyDeletionReachesRegistry(hive, key, path)) RegDeleteKeyW(hive, path);
+    if (KeyDeletionReachesRegistry(hive, key, path) && !IsWriteDenied(hive, path)) RegDeleteKeyW(hive, path);
 }
 
 void SettingsStore::DeleteKeyInView(HKEY hive, const wchar_t* key)
 {
     wchar_t path[kKeyPathCapacity];
-    if (KeyDeletionReachesRegistry(hive, key, path)) DeleteKeyFromView(hive, path, viewBits_);
+    if (KeyDeletionReachesRegistry(hive, key, path) && !IsWriteDenied(hive, path))
+        DeleteKeyFromView(hive, path, viewBits_);
 }
 
 // One pass skips the subkeys that move down while their elder siblings go; the passes go on
@@ -235,7 +249,7 @@ void SettingsStore::DeleteTreePass(HKEY hive, const wchar_t* path)
             if (FormatText(child, kKeyPathCapacity, L"%s\\%s", path, name) >= 0) DeleteTreePass(hive, child);
         }
     }
-    if (RegDeleteKeyW(hive, path) == ERROR_SUCCESS) ++deletedCount_;
+    if (!IsWriteDenied(hive, path) && RegDeleteKeyW(hive, path) == ERROR_SUCCESS) ++deletedCount_;
 }
 
 void SettingsStore::SetRegistryView(DWORD accessBits) { viewBits_ = accessBits; }

@@ -59,7 +59,8 @@ SettingsStore& Settings();
 
 // Seam for tests of the access-denied stops: when set, every registry write (value set or
 // key create) whose key path starts with the given prefix, in the given hive, fails with
-// ERROR_ACCESS_DENIED before reaching the registry. nullptr hive clears it.
+// ERROR_ACCESS_DENIED before reaching the registry, and every deletion there does nothing.
+// Up to two such rules add up (the machine hive and its classes); nullptr hive clears them.
 void DenyRegistryWritesForTesting(HKEY hive, const wchar_t* pathPrefix);
 
 }  // namespace tvx

@@ -29,6 +29,19 @@ void DeleteKeyInBothViews(HKEY hive, const wchar_t* key)
     SelectRegistryView(false);
 }
 
+// An extension that still points at the program's types could not be released (its class
+// key was refused).
+bool AnyExtensionStillHeld()
+{
+    wchar_t extension[kExtensionCapacity];
+    for (const ArchiveType& type : ArchiveTypeTable) {
+        const wchar_t* next = type.extensionGroup;
+        while ((next = NextExtension(next, extension, kExtensionCapacity)) != nullptr)
+            if (IsOwnAssociation(extension)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void RemoveIntegration()
@@ -40,7 +53,9 @@ void RemoveIntegration()
     UpdateShellRegistration(IntegrationDirection::Remove, allOff);
     UpdateShortcuts(allOff, nullptr, 0, nullptr);
     for (const wchar_t* key : kClassKeys) Settings().DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-    Settings().DeleteKeyTree(HKEY_CURRENT_USER, L"");
+    // The user's settings hold the only record of the former handler of an extension that
+    // is still held; they stay, so that a run with the rights can still give it back.
+    if (!AnyExtensionStillHeld()) Settings().DeleteKeyTree(HKEY_CURRENT_USER, L"");
     if (Options().msi) return;
     Settings().DeleteKey(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
     DeleteKeyInBothViews(HKEY_LOCAL_MACHINE, kAppPathsKey);

@@ -1,14 +1,16 @@
-// The uninstall run under faults that Wine cannot produce on demand: the disk filling up
-// while the self-removal script is written. What the user is left with is checked: no
-// partial script, nothing started, the program and its folder in place, and a message
-// unless the run is silent.
+// The uninstall run under faults that Wine cannot produce on demand: a user without rights
+// on the machine's registry, and the disk filling up while the self-removal script is
+// written. Each case checks what the user is left with.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include <objbase.h>
+#include "settings/settings_store.h"
 #include "support/fault.h"
 #include "support/scratch.h"
+#include "uninstall/remove_integration.h"
 #include "uninstall/removal_script.h"
 #include "uninstall/run_options.h"
 #include "uninstall/uninstall_run.h"
@@ -106,9 +108,98 @@ TEST_F(ScriptFault, AFullDiskAtTheEndOfTheRunLeavesTheProgramAndTellsTheUser)
         EXPECT_FALSE(PathExists(TempScript()));
         EXPECT_EQ(CurrentFolder(), folder_) << "nothing was started from the parent folder";
         EXPECT_TRUE(PathExists(program_));
-        EXPECT_EQ(boxesShown, silent ? std::vector<std::wstring>{} : std::vector<std::wstring>{texts.cannotDelete});
+        const std::vector<std::wstring> told{texts.cannotDelete};
+        EXPECT_EQ(boxesShown, silent ? std::vector<std::wstring>{} : told);
     }
     SetCurrentDirectoryW(base_.Path().c_str());
+}
+
+const wchar_t kUninstallEntry[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvex archiver";
+const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Talvex.exe";
+const wchar_t kRegisteredApplications[] = L"Software\\RegisteredApplications";
+const wchar_t kCapabilities[] = L"Software\\Talvex\\Capabilities";
+
+std::wstring Text(HKEY hive, const std::wstring& key, const wchar_t* value = L"")
+{
+    std::wstring text = L"<none>";
+    RegReadValue(hive, key, value, &text);
+    return text;
+}
+
+// What setup left on a machine where another program had .zip before: the extensions and
+// file types, the saved former handlers and choices, the machine-wide entries.
+class DeniedUninstall : public testing::Test {
+protected:
+    DeniedUninstall()
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        for (const wchar_t* type : {L"Talvex", L"Talvex.ZIP", L"Talvex.REV"})
+            RegWriteString(HKEY_CLASSES_ROOT, std::wstring(type) + L"\\shell\\open\\command", L"", L"x");
+        RegWriteString(HKEY_CLASSES_ROOT, L".rev", L"", L"Talvex.REV");
+        RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"Talvex.ZIP");
+        RegWriteString(HKEY_CLASSES_ROOT, L".tvx", L"", L"Talvex");
+        RegWriteNumber(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup\\.zip", L"Exist", 1);
+        RegWriteString(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup\\.zip", L"Type", L"OtherZip");
+        RegWriteNumber(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup\\.tvx", L"Exist", 0);
+        RegWriteNumber(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup", L"ShellExt", 1);
+        RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Talvex", L"exe32", L"C:\\T\\Talvex.exe");
+        RegWriteString(HKEY_LOCAL_MACHINE, kUninstallEntry, L"DisplayName", L"Talvex");
+        RegWriteString(HKEY_LOCAL_MACHINE, kAppPaths, L"", L"C:\\T\\Talvex.exe");
+        RegWriteString(HKEY_LOCAL_MACHINE, kRegisteredApplications, L"Talvex", kCapabilities);
+    }
+    ~DeniedUninstall() override
+    {
+        DenyRegistryWritesForTesting(nullptr, nullptr);
+        CoUninitialize();
+    }
+
+    void ExpectMachineEntriesKept()
+    {
+        EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, L"Software\\Talvex", L"exe32"), L"C:\\T\\Talvex.exe");
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntry)) << "the product is still listed";
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
+        EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kRegisteredApplications, L"Talvex"), kCapabilities);
+    }
+
+    RegistrySandbox sandbox_;
+};
+
+// Classes the user may write (the user's own), a machine hive refused: the associations and
+// the user's settings go, the refused machine entries stay as they were.
+TEST_F(DeniedUninstall, MachineHiveRefusedLeavesOnlyItsOwnEntries)
+{
+    DenyRegistryWritesForTesting(HKEY_LOCAL_MACHINE, L"");
+    RemoveIntegration();
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L".zip"), L"OtherZip") << "the former handler is back";
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".tvx"));
+    for (const wchar_t* type : {L"Talvex", L"Talvex.ZIP", L"Talvex.REV", L".rev"})
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, type)) << testing::PrintToString(std::wstring(type));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Talvex"));
+    ExpectMachineEntriesKept();
+}
+
+// The machine's classes refused as well: no extension can be released, so the saved former
+// handlers are the only record of what the extensions pointed at before; they must survive
+// for a run with the rights, which then gives every extension back.
+TEST_F(DeniedUninstall, MachineClassesRefusedKeepTheFormerHandlers)
+{
+    DenyRegistryWritesForTesting(HKEY_LOCAL_MACHINE, L"");
+    DenyRegistryWritesForTesting(HKEY_CLASSES_ROOT, L"");
+    RemoveIntegration();
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L".zip"), L"Talvex.ZIP");
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L"Talvex.ZIP\\shell\\open\\command"), L"x");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup\\.zip", L"Type"), L"OtherZip");
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Talvex\\Setup\\.tvx"));
+    ExpectMachineEntriesKept();
+
+    DenyRegistryWritesForTesting(nullptr, nullptr);
+    RemoveIntegration();
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L".zip"), L"OtherZip");
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".tvx"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Talvex"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Talvex"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntry));
 }
 
 }  // namespace
