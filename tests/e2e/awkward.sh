@@ -179,12 +179,16 @@ ini_lacks() { ! ini_text | grep -q "$1"; }
 
 # big_list: the 100,000 lines of Uninstall.lst: the product's files; 20 folders named before
 # their 2,000 files; entries that do not exist, in existing folders and in missing ones;
-# blank lines and trailing blanks; the files below and lines that try to leave the folder.
+# blank lines and trailing blanks; the files below, lines that try to leave the folder, and
+# a name in UTF-8.
 big_list() {
     printf '%s\r\n' "${TVX_PRODUCT_LIST[@]}" files 'files\d'{00..19} attrs held.txt Data \
         'Data\shared.txt' 'Data\sub' 'Data\sub\inner.txt' '*.keep' '?.keep' \
         '..\Talvex sibling.txt' 'files\d01\..\..\..\Talvex sibling.txt' 'C:\outside.txt' \
         '\outside.txt' 'attrs\read-only.txt' 'attrs\hidden.txt' 'attrs\all three.txt'
+    # A name outside the ANSI code page cannot be listed: its UTF-8 bytes read as ANSI name
+    # something else, which does not exist, and the file stays.
+    printf 'Жизнь.txt\r\n'
     awk 'BEGIN {
         for (d = 0; d < 20; d++) {
             for (f = 0; f < 100; f++) printf "files\\d%02d\\f%03d.txt%s\r\n", d, f, f % 10 ? "" : " \t"
@@ -298,6 +302,11 @@ big_scenario() {
     check "exactly the unlisted, held and linked entries are left in the product folder" \
         diff "$work/expected" "$work/left"
     check "program deleted by the script" gone "$product/uninstall.exe"
+    check "read-only file deleted" gone "$product/attrs/read-only.txt"
+    check "hidden file deleted" gone "$product/attrs/hidden.txt"
+    check "read-only, hidden and system file deleted" gone "$product/attrs/all three.txt"
+    check "the 2,000 listed files and their folders deleted" eval '! compgen -G "$product/files/d*/f*.txt" >/dev/null'
+    check "the unlisted file outside the ANSI code page kept" test -f "$product/Жизнь.txt"
     check "the link stays a link" test -L "$product/Data"
     check "the link's target keeps its files" kept_with "$shared/shared.txt" shared
     check "the link's target keeps its folder and the file in it" kept_with "$shared/sub/inner.txt" inner
