@@ -47,6 +47,16 @@ protected:
         return read;
     }
 
+    // The file with these lines, loaded, and the setting A changed in memory; the file's bytes.
+    std::string LoadAndChange(const std::wstring& lines)
+    {
+        const std::string bytes = test::Utf16File(lines);
+        test::WriteFileBytes(folders_.ProgramIni(), bytes);
+        folders_.Reload();
+        Settings().WriteUserString(L"", L"A", L"new");
+        return bytes;
+    }
+
     bool TemporaryFileLeft() const
     {
         return GetFileAttributesW((folders_.ProgramIni() + L".tmp").c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -87,10 +97,7 @@ TEST_F(IniFault, MemoryRunningOutAnywhereInTheLoadKeepsTheEntriesReadSoFar)
 // The disk fills up at each write of the save in turn.
 TEST_F(IniFault, AFullDiskAtAnyWriteOfASaveLeavesTheOldFileAndNoTemporaryFile)
 {
-    const std::string before = test::Utf16File(L"HKCU\\A=\"old\"\r\nHKCU\\B=1\r\nHKCU\\C=bin:00\r\n");
-    test::WriteFileBytes(folders_.ProgramIni(), before);
-    folders_.Reload();
-    Settings().WriteUserString(L"", L"A", L"new");
+    const std::string before = LoadAndChange(L"HKCU\\A=\"old\"\r\nHKCU\\B=1\r\nHKCU\\C=bin:00\r\n");
     test::FaultyFile counting;
     ASSERT_TRUE(Ini().SaveWith(counting));
     const std::wstring saved = test::ReadIni(folders_.ProgramIni());
@@ -112,10 +119,7 @@ TEST_F(IniFault, AFullDiskAtAnyWriteOfASaveLeavesTheOldFileAndNoTemporaryFile)
 // A program that has the file open without letting it be deleted keeps it from being replaced.
 TEST_F(IniFault, AFileHeldByAnotherProgramIsLeftAsItWas)
 {
-    const std::string before = test::Utf16File(L"HKCU\\A=\"old\"\r\n");
-    test::WriteFileBytes(folders_.ProgramIni(), before);
-    folders_.Reload();
-    Settings().WriteUserString(L"", L"A", L"new");
+    const std::string before = LoadAndChange(L"HKCU\\A=\"old\"\r\n");
     {
         const DWORD noDeletion = FILE_SHARE_READ | FILE_SHARE_WRITE;
         FileHandle held(CreateFileW(folders_.ProgramIni().c_str(), GENERIC_READ, noDeletion, nullptr,
@@ -131,10 +135,7 @@ TEST_F(IniFault, AFileHeldByAnotherProgramIsLeftAsItWas)
 // reaches the caller (the program then ends with OutOfMemory).
 TEST_F(IniFault, MemoryRunningOutWhileSavingWritesNothing)
 {
-    const std::string before = test::Utf16File(L"HKCU\\A=\"old\"\r\n");
-    test::WriteFileBytes(folders_.ProgramIni(), before);
-    folders_.Reload();
-    Settings().WriteUserString(L"", L"A", L"new");
+    const std::string before = LoadAndChange(L"HKCU\\A=\"old\"\r\n");
     {
         test::MemoryRunsOut memory(0);
         EXPECT_THROW(Settings().SaveSettingsFile(), TVX_EXIT);
