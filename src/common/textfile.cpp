@@ -130,15 +130,20 @@ TextEncoding DetectTextEncoding(const unsigned char* bytes, uint32_t count)
     return TextEncoding::Ansi;
 }
 
+void DecodeTextLines(GrowableArray<unsigned char>& bytes, LineList& list)
+{
+    GrowableArray<wchar_t> text;
+    Decode(bytes, text);
+    SplitLines(text.Data(), list);
+}
+
 bool LoadTextLines(const wchar_t* name, LineList& list)
 {
     FileObject file;
     if (!file.Open(name, false)) return false;
     GrowableArray<unsigned char> bytes(kReadPiece);
     ReadWholeFile(file, bytes);
-    GrowableArray<wchar_t> text;
-    Decode(bytes, text);
-    SplitLines(text.Data(), list);
+    DecodeTextLines(bytes, list);
     return true;
 }
 

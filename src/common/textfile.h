@@ -26,7 +26,11 @@ private:
 enum class TextEncoding { Ansi, Utf16, Utf8 };
 
 TextEncoding DetectTextEncoding(const unsigned char* bytes, uint32_t count);
-// false when the file cannot be opened; a read failure ends the data early.
+// Appends the lines of a whole file's bytes to list, in the encoding DetectTextEncoding
+// chooses. For the 8-bit encodings a NUL byte is added to bytes as the text's end.
+void DecodeTextLines(GrowableArray<unsigned char>& bytes, LineList& list);
+// Reads the file and decodes it as above; false when the file cannot be opened. A read
+// failure ends the data early.
 bool LoadTextLines(const wchar_t* name, LineList& list);
 
 }  // namespace tvx
