@@ -51,17 +51,24 @@ bool MakeEntryPath(const char* line, const wchar_t* programFolder, wchar_t* entr
 
 // A listed folder that is a link (a junction or symbolic link) leads out of the product
 // folder: what lies behind it belongs to somebody else, so no entry below it is touched.
-bool LeadsThroughLink(const wchar_t* entryPath, size_t folderLength)
+// checkedFolder keeps the last parent folder found free of links; lists name the entries of
+// one folder together, so most entries need no look at all.
+bool LeadsThroughLink(const wchar_t* entryPath, size_t folderLength, wchar_t* checkedFolder)
 {
+    size_t parentLength = static_cast<size_t>(NamePart(entryPath) - entryPath);
+    if (parentLength <= folderLength ||
+        (std::wcsncmp(checkedFolder, entryPath, parentLength) == 0 &&
+         checkedFolder[parentLength] == L'\0')) {
+        return false;
+    }
     wchar_t parent[kPathCapacity];
-    for (size_t i = folderLength; entryPath[i] != L'\0'; ++i) {
+    for (size_t i = folderLength; i < parentLength; ++i) {
         if (!IsSeparator(entryPath[i])) continue;
         CopyText(parent, entryPath, i + 1);
         DWORD attributes = GetFileAttributesLong(parent);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            return true;
-        }
+        if (attributes != INVALID_FILE_ATTRIBUTES && IsReparsePointAttr(attributes)) return true;
     }
+    CopyText(checkedFolder, entryPath, parentLength + 1);
     return false;
 }
 
@@ -108,9 +115,6 @@ EntryOutcome DeleteListedEntry(const wchar_t* entryPath, const wchar_t* programP
     if (attributes == INVALID_FILE_ATTRIBUTES && IsNotFoundError(GetLastError())) {
         return EntryOutcome::Left;
     }
-    if (LeadsThroughLink(entryPath, static_cast<size_t>(NamePart(programPath) - programPath))) {
-        return EntryOutcome::Left;
-    }
     // Only the attributes that stand in the way of a deletion are worth a call.
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kBlockingAttributes) != 0) {
         SetFileAttributesLong(entryPath, FILE_ATTRIBUTE_NORMAL);
@@ -130,12 +134,14 @@ PassResult RunDeletionPass(FILE* list, const wchar_t* programFolder, const wchar
 {
     PassResult result;
     char line[kListLineCapacity];
-    wchar_t entryPath[kPathCapacity];
+    wchar_t entryPath[kPathCapacity], checkedFolder[kPathCapacity] = L"";
+    const size_t folderLength = std::wcslen(programFolder);
     for (uint32_t index = 0; std::fgets(line, sizeof line, list) != nullptr; ++index) {
         if (index == settled.Count()) settled.Add(0);
         if (settled[index] != 0) continue;
         TrimListLine(line);
-        EntryOutcome outcome = line[0] != '\0' && MakeEntryPath(line, programFolder, entryPath)
+        EntryOutcome outcome = line[0] != '\0' && MakeEntryPath(line, programFolder, entryPath) &&
+                                       !LeadsThroughLink(entryPath, folderLength, checkedFolder)
                                    ? DeleteListedEntry(entryPath, programPath)
                                    : EntryOutcome::Left;
         settled[index] = outcome != EntryOutcome::FolderKept;
