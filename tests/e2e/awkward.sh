@@ -9,7 +9,10 @@
 #          enough for paths past 260 characters; both run with confirmation through the
 #          window driver, with language files filled to their limit: UTF-16 data of exactly
 #          2 MiB, and an ANSI file of more than 2 MiB whose last key crosses the limit of
-#          1,048,576 characters.
+#          1,048,576 characters. The long paths are those of entries deep inside the
+#          folder: a product folder of more than 260 characters cannot run under Wine, which
+#          aborts on a corrupted heap when a process with so long a current folder starts
+#          another, so the program dies at the shell's first notification or at the script.
 #   big    setup and uninstall with a Talvex.ini of 10,000 entries and an Uninstall.lst of
 #          100,000 lines, with read-only and hidden files, a file held open and a library
 #          loaded by another process, a listed folder that is a link out of the product
@@ -115,8 +118,7 @@ check_removed() {
 }
 
 names_scenario() {
-    local seg='A folder name of one hundred characters, so that three of them and a file make a path past 260'
-    seg=${seg:0:100}
+    local seg='A folder name of about a hundred characters, so that three of them and a file make a path past 260'
     local deep="deep\\$seg 1\\$seg 2\\$seg 3"
 
     # 1. %, &, ^, !, blanks and letters of the OEM code page: the script names the folder in
