@@ -15,6 +15,7 @@ constexpr size_t kAnsiKeyCapacity = 2 * kKeyCapacity;  // room for double-byte c
 constexpr size_t kControlTextCapacity = 1024;
 constexpr size_t kScaleTextCapacity = 512;
 constexpr int kMaxChildren = 512;
+constexpr size_t kMaxIntDigits = 10;  // INT_MAX, 2147483647
 constexpr LONG kCentred = DS_CENTER;  // 0x0800
 
 void BuildAnsiKey(const wchar_t* dialogName, const wchar_t* itemName, char* out)
@@ -112,6 +113,17 @@ void ApplyCaption(HWND window, const wchar_t* dialogName)
     }
 }
 
+// The number at text as DecimalToInt64 reads it, or -1 when it has more digits than any int:
+// read whole, such a number would wrap around and could come out as a small valid percentage.
+int64_t ReadPercent(const wchar_t* text)
+{
+    const wchar_t* digits = *text == L'-' ? text + 1 : text;
+    while (*digits == L'0') ++digits;
+    size_t count = 0;
+    while (IsAsciiDigit(digits[count])) ++count;
+    return count > kMaxIntDigits ? -1 : DecimalToInt64(text);
+}
+
 }  // namespace
 
 bool GetDialogText(const wchar_t* dialogName, const wchar_t* itemName, wchar_t* out,
@@ -127,8 +139,8 @@ bool ParseDialogScale(const wchar_t* text, int& widthPercent, int& heightPercent
     const wchar_t* star = text;
     while (*star != L'\0' && *star != L'*') ++star;
     if (*star != L'*') return false;
-    const int64_t width = DecimalToInt64(text);
-    const int64_t height = DecimalToInt64(star + 1);
+    const int64_t width = ReadPercent(text);
+    const int64_t height = ReadPercent(star + 1);
     if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX) return false;
     if (width == 100 && height == 100) return false;
     widthPercent = static_cast<int>(width);

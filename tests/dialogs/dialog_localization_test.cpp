@@ -40,6 +40,8 @@ TEST(DialogScale, ReadsWidthStarHeightAndRejectsWhatWouldChangeNothingOrBreak)
         {L"120*", false, 0, 0},           // no height
         {L"*120", false, 0, 0},           // no width
         {L"4294967396*100", false, 0, 0}, // beyond an int: would wrap into a small percent
+        {L"18446744073709551716*120", false, 0, 0},  // 2^64 + 100: wraps even 64 bits
+        {L"120*000000000000000000000000150", true, 120, 150},  // leading zeros are no digits too many
         {L"", false, 0, 0},
     };
     for (const ScaleCase& row : cases) {
