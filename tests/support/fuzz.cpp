@@ -329,6 +329,14 @@ std::string GuardedBuffer<Char>::Check() const
     return "left its text without a terminator inside the capacity";
 }
 
+template <typename Char>
+std::string GuardedBuffer<Char>::CheckUntouched() const
+{
+    for (Char c : storage_)
+        if (c != static_cast<Char>(0x5A5A)) return "wrote into its buffer although it reported nothing found";
+    return "";
+}
+
 template class GuardedBuffer<char>;
 template class GuardedBuffer<wchar_t>;
 

@@ -72,6 +72,8 @@ public:
     // "" when the guards are intact and a terminator lies within the capacity.
     std::string Check() const;
     std::string CheckGuards() const;
+    // "" when the reader wrote nothing at all, as a lookup that finds nothing must.
+    std::string CheckUntouched() const;
 
 private:
     static constexpr size_t kGuard = 16;
