@@ -62,15 +62,28 @@ bool ConfirmUninstall()
                           MB_SETFOREGROUND | MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
-StdioFile OpenFileList(bool reportFailure)
+namespace {
+void ReportListUnreadable()
 {
-    StdioFile list(_wfopen(kFileListName, L"rb"));
-    if (list || !reportFailure) return list;
     wchar_t message[kListErrorCapacity];
     FormatWithText(message, kListErrorCapacity, GetLocalizedString(IDS_CANNOTOPENLIST),
                    kFileListName);
     ShowMessageBox(nullptr, message, GetLocalizedString(IDS_UNINSTALLTVX),
                    MB_SETFOREGROUND | MB_ICONERROR);
+}
+}  // namespace
+
+bool EnterProgramFolder(const wchar_t* programFolder, bool reportFailure)
+{
+    if (SetCurrentDirectoryW(programFolder)) return true;
+    if (reportFailure) ReportListUnreadable();
+    return false;
+}
+
+StdioFile OpenFileList(bool reportFailure)
+{
+    StdioFile list(_wfopen(kFileListName, L"rb"));
+    if (!list && reportFailure) ReportListUnreadable();
     return list;
 }
 
@@ -125,7 +138,7 @@ void RunUninstall()
     wchar_t programPath[kPathCapacity], programFolder[kPathCapacity];
     GetProgramPath(programPath, kPathCapacity);
     if (!GetProgramFolder(programPath, programFolder, kPathCapacity)) return;
-    SetCurrentDirectoryW(programFolder);
+    if (!EnterProgramFolder(programFolder, !msi) && !msi) return;
     AddTrailingSeparator(programFolder, kPathCapacity);
     if (!silent && !ConfirmUninstall()) return;
     StdioFile list = OpenFileList(!msi);

@@ -20,6 +20,12 @@ struct RunTexts {
 // when the path holds no backslash.
 bool GetProgramFolder(const wchar_t* programPath, wchar_t* folder, size_t capacity);
 
+// Makes the program's folder the current one, where the run finds Uninstall.lst and the help
+// index files and from where it reads the folder the script removes. When that fails, any
+// list in the current folder is somebody else's: the user is told, as for a missing list,
+// unless reportFailure is false, and the caller must not go on to delete anything.
+bool EnterProgramFolder(const wchar_t* programFolder, bool reportFailure);
+
 // Asks the user to go on; true for Yes.
 bool ConfirmUninstall();
 

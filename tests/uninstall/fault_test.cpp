@@ -202,5 +202,29 @@ TEST_F(DeniedUninstall, MachineClassesRefusedKeepTheFormerHandlers)
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntry));
 }
 
+// A program folder that cannot be entered: a list in the current folder is somebody
+// else's, so the run must stop there, telling the user as for a missing list.
+TEST(ProgramFolderFault, NotEnteredIsReportedAndTheCurrentFolderStays)
+{
+    ScratchFolder base(L"tvx-enter");
+    MakeFolder(base / L"Talvex");
+    ASSERT_TRUE(SetCurrentDirectoryW(base.Path().c_str()));
+    {
+        MessageBoxSeam boxes;
+        EXPECT_FALSE(EnterProgramFolder((base / L"missing").c_str(), true));
+        ASSERT_EQ(boxesShown.size(), 1u);
+        EXPECT_EQ(CurrentFolder(), base.Path());
+        EXPECT_FALSE(EnterProgramFolder((base / L"missing").c_str(), false));
+        EXPECT_EQ(boxesShown.size(), 1u);
+        EXPECT_TRUE(EnterProgramFolder((base / L"Talvex").c_str(), true));
+        EXPECT_EQ(CurrentFolder(), base / L"Talvex");
+        ASSERT_EQ(boxesShown.size(), 1u);
+        EXPECT_FALSE(OpenFileList(true)) << "the folder holds no list";
+        ASSERT_EQ(boxesShown.size(), 2u);
+        EXPECT_EQ(boxesShown[0], boxesShown[1]);
+    }
+    SetCurrentDirectoryW(BuildDir().c_str());
+}
+
 }  // namespace
 }  // namespace tvx::test
