@@ -20,7 +20,7 @@ namespace {
 
 constexpr uint32_t kLineRounds = 100000;
 constexpr uint32_t kFileRounds = 10000;
-constexpr size_t kSliceBytes = 400;
+constexpr size_t kSliceBytes = 250;
 
 std::string Ansi(const std::wstring& text)
 {
@@ -160,7 +160,7 @@ std::string MutatedIni(FuzzRound& round)
     Random& random = round.random;
     const bool wide = !random.OneIn(3);
     std::string input = wide ? SavedBytes().substr(2) : Ansi(SavedText());
-    if (!random.OneIn(8)) input = Slice(random, input, kSliceBytes, wide);
+    if (!random.OneIn(32)) input = Slice(random, input, kSliceBytes, wide);
     static const std::vector<std::string> markers[2] = {Markers(false), Markers(true)};
     Mutate(random, input, markers[wide]);
     return wide && !random.OneIn(16) ? "\xFF\xFE" + input : input;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -330,10 +331,18 @@ std::string GuardedBuffer<Char>::Check() const
 }
 
 template <typename Char>
+void GuardedBuffer<Char>::SetCapacity(size_t capacity)
+{
+    capacity_ = capacity;
+    if (storage_.size() < capacity + 2 * kGuard) storage_.resize(capacity + 2 * kGuard);
+    std::fill(storage_.begin(), storage_.begin() + capacity + 2 * kGuard, static_cast<Char>(0x5A5A));
+}
+
+template <typename Char>
 std::string GuardedBuffer<Char>::CheckUntouched() const
 {
-    for (Char c : storage_)
-        if (c != static_cast<Char>(0x5A5A)) return "wrote into its buffer although it reported nothing found";
+    for (size_t i = 0; i < capacity_ + 2 * kGuard; ++i)
+        if (storage_[i] != static_cast<Char>(0x5A5A)) return "wrote into its buffer although it reported nothing found";
     return "";
 }
 

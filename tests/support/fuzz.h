@@ -69,6 +69,9 @@ public:
     Char* Data() { return storage_.data() + kGuard; }
     size_t Capacity() const { return capacity_; }
     void Reset();  // every element back to the guard pattern
+    // Another capacity, fenced and reset like a new buffer, without a new allocation when the
+    // storage is large enough already (a round checks many lookups).
+    void SetCapacity(size_t capacity);
     // "" when the guards are intact and a terminator lies within the capacity.
     std::string Check() const;
     std::string CheckGuards() const;
