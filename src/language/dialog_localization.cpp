@@ -39,12 +39,18 @@ void ApplyControlTexts(HWND window, const wchar_t* dialogName)
     }
 }
 
+// A translation may scale by any percentage that fits an int, so sums of scaled sizes are
+// formed in 64 bits and held to what a window coordinate can be.
+int ClampToInt(int64_t value)
+{
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
 int Percent(int value, int percent)
 {
-    int64_t scaled = static_cast<int64_t>(value) * percent / 100;
-    if (scaled > INT_MAX) return INT_MAX;
-    if (scaled < INT_MIN) return INT_MIN;
-    return static_cast<int>(scaled);
+    return ClampToInt(static_cast<int64_t>(value) * percent / 100);
 }
 
 // Scales the client area around the old centre; a dialog not created centred keeps its
@@ -56,8 +62,8 @@ void ResizeDialog(HWND window, int widthPercent, int heightPercent)
     GetClientRect(window, &client);
     const int outerWidth = outer.right - outer.left;
     const int outerHeight = outer.bottom - outer.top;
-    const int width = outerWidth - client.right + Percent(client.right, widthPercent);
-    const int height = outerHeight - client.bottom + Percent(client.bottom, heightPercent);
+    const int width = ClampToInt(int64_t{outerWidth} - client.right + Percent(client.right, widthPercent));
+    const int height = ClampToInt(int64_t{outerHeight} - client.bottom + Percent(client.bottom, heightPercent));
     int left = outer.left + (outerWidth - width) / 2;
     int top = outer.top + (outerHeight - height) / 2;
     if (left < 0) left = 0;
@@ -89,8 +95,8 @@ void ScaleChild(HWND window, HWND child, int widthPercent, int heightPercent)
     const int x = Percent(r.left, widthPercent);
     const int y = Percent(r.top, heightPercent);
     const int width = Percent(r.right - r.left, widthPercent);
-    const int height = Percent(r.bottom - r.top, heightPercent) +
-                       DroppedListHeight(child, heightPercent);
+    const int height = ClampToInt(int64_t{Percent(r.bottom - r.top, heightPercent)} +
+                                  DroppedListHeight(child, heightPercent));
     SetWindowPos(child, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOOWNERZORDER);
 }
 
