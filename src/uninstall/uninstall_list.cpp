@@ -28,6 +28,24 @@ bool IsParentLikeComponent(const wchar_t* start, const wchar_t* end)
     return dots >= 2;
 }
 
+// A component named after a device ("CON", "nul.txt", "com1 .log"): the system takes the
+// part before the first dot, without trailing blanks, for the device itself wherever the
+// component stands, so such an entry names no file in the folder but \\.\NUL and the like.
+bool IsDeviceComponent(const wchar_t* start, const wchar_t* end)
+{
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    const wchar_t* stem = start;
+    while (stem < end && *stem != L'.') ++stem;
+    while (stem > start && stem[-1] == L' ') --stem;
+    size_t length = static_cast<size_t>(stem - start);
+    for (const wchar_t* device : kDevices) {
+        if (length == std::wcslen(device) && _wcsnicmp(start, device, length) == 0) return true;
+    }
+    // COM0 to COM9 and LPT0 to LPT9, also with the superscript digits 1, 2 and 3.
+    bool port = length == 4 && (_wcsnicmp(start, L"COM", 3) == 0 || _wcsnicmp(start, L"LPT", 3) == 0);
+    return port && (IsAsciiDigit(start[3]) || start[3] == 0xB9 || start[3] == 0xB2 || start[3] == 0xB3);
+}
+
 bool IsNotFoundError(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -95,7 +113,7 @@ bool StaysInsideFolder(const wchar_t* entry)
     const wchar_t* start = entry;
     for (const wchar_t* c = entry;; ++c) {
         if (*c != L'\0' && !IsSeparator(*c)) continue;
-        if (IsParentLikeComponent(start, c)) return false;
+        if (IsParentLikeComponent(start, c) || IsDeviceComponent(start, c)) return false;
         if (*c == L'\0') return true;
         start = c + 1;
     }

@@ -24,7 +24,8 @@ void TrimListLine(char* line);
 
 // True for an entry that names something inside the product folder: relative, without a
 // drive, UNC, root or stream prefix, without ':' and without a component of dots that could
-// lead to a parent folder ("..", or dots and blanks that the system trims to it).
+// lead to a parent folder ("..", or dots and blanks that the system trims to it), and
+// without a component named after a device ("CON", "nul.txt").
 bool StaysInsideFolder(const wchar_t* entry);
 
 // The first "<path>.<n>.tmp" that does not exist, n from 0 to 999; 999 when all exist.

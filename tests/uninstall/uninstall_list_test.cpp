@@ -62,6 +62,17 @@ TEST(ListEntryContainment, OnlyEntriesInsideTheProductFolderPass)
         {L"\\\\server\\share\\a.txt", false},
         {L"\\\\?\\C:\\a.txt", false},
         {L"a.txt:stream", false},
+        // The system takes these for devices wherever they stand (\\.\NUL, \\.\CON, ...).
+        {L"CON", false},
+        {L"nul.txt", false},
+        {L"sub\\Aux .log", false},
+        {L"com1", false},
+        {L"LPT9.dat", false},
+        {L"conout$", false},
+        {L"console.txt", true},
+        {L"com10.txt", true},
+        {L"nul_x.txt", true},
+        {L"sub\\prn2\\a.txt", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(StaysInsideFolder(c.entry), c.inside)
@@ -208,6 +219,13 @@ TEST_F(InUseEntries, FileHeldWithoutShareDeleteIsScheduledUnderItsOwnName)
     EXPECT_FALSE(PathExists(In(L"held.txt.0.tmp")));
     EXPECT_TRUE(IsPendingDeletion(In(L"held.txt")));
     EXPECT_EQ(PendingRenames().size(), before + 1) << "scheduled once, not once a pass";
+}
+
+TEST_F(InUseEntries, DeviceNamesAreNeitherDeletedNorScheduled)
+{
+    size_t before = PendingRenames().size();
+    EXPECT_FALSE(DeleteAll("nul.txt\r\nCON\r\ncom1.log\r\n")) << "no reboot message for a device";
+    EXPECT_EQ(PendingRenames().size(), before);
 }
 
 TEST_F(InUseEntries, ProgramAndListAreNeverRenamedWhateverTheirCase)
