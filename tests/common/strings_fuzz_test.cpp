@@ -53,9 +53,8 @@ std::wstring MutatedCommandLine(test::Random& random)
 {
     std::string bytes = test::WideBytes(random.Pick(kCommandLines));
     test::Mutate(random, bytes, kMarkers);
-    std::wstring text = test::BytesToWide(bytes).c_str();
-    text.resize(std::min(text.size(), random.OneIn(50) ? kLongestCommandLine : kUsualCommandLine));
-    return text;
+    bytes.resize(std::min(bytes.size(), 2 * (random.OneIn(50) ? kLongestCommandLine : kUsualCommandLine)));
+    return test::BytesToWide(bytes).c_str();
 }
 
 const wchar_t* Fenced(const std::wstring& text)

@@ -15,6 +15,7 @@
 
 #include "common/charset.h"
 #include "common/textfile.h"
+#include "support/fence.h"
 #include "support/fuzz.h"
 #include "support/scratch.h"
 
@@ -26,9 +27,10 @@ using Lines = std::vector<std::wstring>;
 
 constexpr uint32_t kMemoryRounds = 100000;
 constexpr uint32_t kFileRounds = 10000;
-constexpr size_t kSliceBytes = 200;
+constexpr size_t kSliceBytes = 160;
 // Mutations may add a line of thousands of bytes; a piece keeps only the start of it.
-constexpr size_t kUsualBytes = 320;
+constexpr size_t kUsualBytes = 256;
+constexpr size_t kFenceBytes = 256 * 1024;  // a whole file with a huge line added
 
 // A Talvex.ini as the settings backend saves it, with the user's own additions.
 constexpr wchar_t kSavedIni[] =
@@ -209,8 +211,8 @@ std::string DecodeInMemory(const std::string& bytes, Lines& lines)
 
 std::string CheckDecoding(const std::string& bytes)
 {
-    auto data = reinterpret_cast<const unsigned char*>(bytes.data());
-    TextEncoding encoding = DetectTextEncoding(data, static_cast<uint32_t>(bytes.size()));
+    static test::FencedMemory fence(kFenceBytes);
+    TextEncoding encoding = DetectTextEncoding(fence.Place(bytes), static_cast<uint32_t>(bytes.size()));
     if (encoding != ExpectedEncoding(bytes)) return "chose the wrong encoding";
     Lines lines;
     std::string problem = DecodeInMemory(bytes, lines);

@@ -175,8 +175,8 @@ std::string MutatedSwitches(FuzzRound& round)
 {
     std::string bytes = test::WideBytes(round.random.Pick(kCommandLines));
     test::Mutate(round.random, bytes, kMarkers);
+    if (!round.random.OneIn(50) && bytes.size() > 2 * kUsualLength) bytes.resize(2 * kUsualLength);
     std::wstring text = test::BytesToWide(bytes).c_str();
-    if (!round.random.OneIn(50) && text.size() > kUsualLength) text.resize(kUsualLength);
     round.input = test::WideBytes(text);
     const wchar_t* fenced = Fenced(text);
     bool fromEnvironment = round.random.OneIn(4);
