@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/strings.h"
+#include "support/command_lines.h"
 #include "support/fence.h"
 #include "support/fuzz.h"
 
@@ -28,19 +29,6 @@ constexpr size_t kUsualCommandLine = 300;
 constexpr size_t kLongestCommandLine = 32767;
 constexpr size_t kMaxTextBytes = 2 * (kLongestCommandLine + 1);
 
-// Command lines as the system hands them to the program: from the list of installed
-// programs, an installer, the self-removal script, an archive's sfxcmd.
-const std::vector<std::wstring> kCommandLines = {
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\"",
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\" /S",
-    L"\"C:\\Program Files (x86)\\Talvex\\uninstall.exe\" /setup /init\"A1B0 C1\" /noexplorer",
-    L"uninstall.exe /msi /S",
-    L"\"C:\\Users\\Dana\\AppData\\Local\\Temp\\Talvex\\uninstall.exe\" /wait",
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\"  /warning",
-    L"C:\\PROGRA~1\\Talvex\\uninstall.exe\t-setup\t-SILENT \"\"quoted\"\" end",
-    L"/S /initZIP=1;7Z=0 \"/setup\" x\"y z\"w",
-};
-
 const std::vector<std::wstring> kTokenPieces = {L"/S",  L"/setup", L"-msi", L"/init", L"\"",
                                                  L"\"\"", L"C:\\Program Files\\Talvex", L" "};
 
@@ -51,7 +39,7 @@ const std::vector<std::string> kMarkers = {
 // Mostly of ordinary length; now and then as long as the system lets a command line be.
 std::wstring MutatedCommandLine(test::Random& random)
 {
-    std::string bytes = test::WideBytes(random.Pick(kCommandLines));
+    std::string bytes = test::WideBytes(random.Pick(test::RealCommandLines()));
     test::Mutate(random, bytes, kMarkers);
     bytes.resize(std::min(bytes.size(), 2 * (random.OneIn(50) ? kLongestCommandLine : kUsualCommandLine)));
     return test::BytesToWide(bytes).c_str();

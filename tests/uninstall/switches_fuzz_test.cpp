@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/command_lines.h"
 #include "support/fence.h"
 #include "support/fuzz.h"
 #include "uninstall/switches.h"
@@ -32,16 +33,6 @@ public:
     void ShowCannotDeleteWarning() override { ++warnings; }
     unsigned waits = 0;
     unsigned warnings = 0;
-};
-
-const std::vector<std::wstring> kCommandLines = {
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\"",
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\" /S",
-    L"\"C:\\Program Files (x86)\\Talvex\\uninstall.exe\" /setup /init\"A1B0 C1\" /noexplorer",
-    L"uninstall.exe /msi /S",
-    L"\"C:\\Users\\Dana\\AppData\\Local\\Temp\\Talvex\\uninstall.exe\" /wait",
-    L"\"C:\\Program Files\\Talvex\\uninstall.exe\" /warning -s",
-    L"/S /setup",
 };
 
 const std::vector<std::string> kMarkers = {
@@ -173,7 +164,7 @@ std::string KnownSwitches(FuzzRound& round)
 // Anything at all: no crash, the options stay terminated, effects no more than tokens.
 std::string MutatedSwitches(FuzzRound& round)
 {
-    std::string bytes = test::WideBytes(round.random.Pick(kCommandLines));
+    std::string bytes = test::WideBytes(round.random.Pick(test::RealCommandLines()));
     test::Mutate(round.random, bytes, kMarkers);
     if (!round.random.OneIn(50) && bytes.size() > 2 * kUsualLength) bytes.resize(2 * kUsualLength);
     std::wstring text = test::BytesToWide(bytes).c_str();
