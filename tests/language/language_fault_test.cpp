@@ -91,6 +91,7 @@ TEST_F(LanguageFault, AReadFailingAtAnyByteShowsWholeTranslationsOrTheProgramsOw
         std::string lineEnd;  // CR, in the file's own encoding
     };
     const Encoding encodings[] = {{Ansi(FileText()), "\r"}, {Utf16Le(FileText()), std::string("\r\0", 2)}};
+    int cases = 0;
     for (const Encoding& encoding : encodings) {
         const int64_t size = static_cast<int64_t>(encoding.bytes.size());
         const auto translations = static_cast<int64_t>(TranslationsStart(encoding.bytes, encoding.lineEnd));
@@ -99,8 +100,10 @@ TEST_F(LanguageFault, AReadFailingAtAnyByteShowsWholeTranslationsOrTheProgramsOw
             LoadFailingAt(encoding.bytes, offset);
             EXPECT_EQ(Errors().RecordedCode(), ReadFailed);
             ExpectWholeLinesOnly(encoding.bytes, encoding.lineEnd, offset);
+            ++cases;
         }
     }
+    PrintFaultCases(cases);
     Errors().Reset();
 }
 
@@ -110,7 +113,8 @@ TEST_F(LanguageFault, AReadFailingAtAnyByteShowsWholeTranslationsOrTheProgramsOw
 TEST_F(LanguageFault, MemoryRunningOutAnywhereInTheLoadLeavesOnlyWholeEntries)
 {
     WriteFileBytes(path_, Utf16Le(FileText()));
-    for (int after = 0;; ++after) {
+    int after = 0;
+    for (;; ++after) {
         SCOPED_TRACE(after);
         bool raised = false;
         {
@@ -134,6 +138,7 @@ TEST_F(LanguageFault, MemoryRunningOutAnywhereInTheLoadLeavesOnlyWholeEntries)
         if (!raised && found == std::size(kTranslations)) break;
         ASSERT_LT(after, 100) << "the load never completed";
     }
+    PrintFaultCases(after + 1);
 }
 
 }  // namespace

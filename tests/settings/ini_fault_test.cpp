@@ -73,7 +73,8 @@ TEST_F(IniFault, MemoryRunningOutAnywhereInTheLoadKeepsTheEntriesReadSoFar)
     const std::string bytes = test::Utf16File(ManyEntries());
     test::WriteFileBytes(folders_.ProgramIni(), bytes);
     bool someButNotAll = false;
-    for (int after = 0;; ++after) {
+    int after = 0;
+    for (;; ++after) {
         SCOPED_TRACE(after);
         folders_.Reload();
         Errors().Reset();
@@ -90,6 +91,7 @@ TEST_F(IniFault, MemoryRunningOutAnywhereInTheLoadKeepsTheEntriesReadSoFar)
         EXPECT_EQ(test::ReadFileBytes(folders_.ProgramIni()), bytes);
         ASSERT_LT(after, 100) << "the load never completed";
     }
+    test::PrintFaultCases(after + 1);
     EXPECT_EQ(EntriesRead(), kEntryCount);
     EXPECT_TRUE(someButNotAll) << "memory ran out while the line list grew";
 }
@@ -112,6 +114,7 @@ TEST_F(IniFault, AFullDiskAtAnyWriteOfASaveLeavesTheOldFileAndNoTemporaryFile)
         EXPECT_EQ(test::ReadFileBytes(folders_.ProgramIni()), before);
         EXPECT_FALSE(TemporaryFileLeft());
     }
+    test::PrintFaultCases(counting.Writes());
     EXPECT_TRUE(Settings().SaveSettingsFile()) << "the settings in memory are kept for a later save";
     EXPECT_EQ(test::ReadIni(folders_.ProgramIni()), saved);
 }

@@ -1,5 +1,7 @@
 #include "support/fault.h"
+#include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdio>
 #include "common/errors.h"
 
 namespace tvx::test {
@@ -33,6 +35,12 @@ MemoryRunsOut::~MemoryRunsOut()
 {
     FailAllocationAfterForTesting(-1);
     Errors().Reset();
+}
+
+void PrintFaultCases(int count)
+{
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::printf("%s.%s: %d fault cases\n", test->test_suite_name(), test->name(), count);
 }
 
 }  // namespace tvx::test

@@ -38,4 +38,8 @@ public:
     MemoryRunsOut& operator=(const MemoryRunsOut&) = delete;
 };
 
+// Prints "<test>: <count> fault cases" for the test running, so that the reliability table
+// (tools/faults) shows how many fault points a sweep went through.
+void PrintFaultCases(int count);
+
 }  // namespace tvx::test

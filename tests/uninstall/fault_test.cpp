@@ -71,6 +71,7 @@ protected:
 
 TEST_F(ScriptFault, AFullDiskAtAnyWriteLeavesNoScript)
 {
+    int cases = 0;
     for (bool silent : {false, true}) {
         FaultyFile counting;
         {
@@ -85,8 +86,10 @@ TEST_F(ScriptFault, AFullDiskAtAnyWriteLeavesNoScript)
             ScriptFileSeam seam(full);
             EXPECT_FALSE(WriteRemovalScript(script_.c_str(), program_.c_str(), folder_.c_str(), silent));
             EXPECT_FALSE(PathExists(script_)) << "neither the partial script nor the old one";
+            ++cases;
         }
     }
+    PrintFaultCases(cases);
 }
 
 // The end of the run: with no script, nothing can remove the program, so it and its folder

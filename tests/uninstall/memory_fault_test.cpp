@@ -9,6 +9,7 @@
 
 #include "common/errors.h"
 #include "common/handles.h"
+#include "support/fault.h"
 #include "support/scratch.h"
 #include "uninstall_fixtures.h"
 
@@ -92,7 +93,9 @@ TEST_F(MemoryFaultRun, EndsWithOutOfMemoryOrGoesOnAndLeavesNothingHalfWritten)
 {
     // The run's allocations in a sample that thins out towards its end, where the save is.
     bool outOfMemorySeen = false;
+    int runs = 0;
     for (int after = 0;; after = after < 2 ? after + 1 : after * 2) {
+        ++runs;
         SCOPED_TRACE(after);
         ASSERT_LT(after, 400) << "the run never completed";
         DWORD exitCode = Run(after);
@@ -119,6 +122,7 @@ TEST_F(MemoryFaultRun, EndsWithOutOfMemoryOrGoesOnAndLeavesNothingHalfWritten)
         EXPECT_EQ(text, L"Global\\AppData=1\r\nGlobal\\Integration=0\r\nGlobal\\SaveSettings=1\r\n");
         break;
     }
+    PrintFaultCases(runs);
     EXPECT_TRUE(outOfMemorySeen);
 }
 
