@@ -11,8 +11,18 @@ namespace {
 constexpr size_t kPage = 4096;
 }
 
-FencedMemory::FencedMemory(size_t capacity) : capacity_((capacity + kPage - 1) / kPage * kPage)
+FencedMemory::FencedMemory(size_t capacity) { Reserve(capacity); }
+
+FencedMemory::~FencedMemory()
 {
+    if (base_ != nullptr) VirtualFree(base_, 0, MEM_RELEASE);
+}
+
+// Room for capacity bytes, whole pages, followed by the inaccessible page.
+void FencedMemory::Reserve(size_t capacity)
+{
+    if (base_ != nullptr) VirtualFree(base_, 0, MEM_RELEASE);
+    capacity_ = (capacity + kPage - 1) / kPage * kPage;
     base_ = static_cast<unsigned char*>(VirtualAlloc(nullptr, capacity_ + kPage, MEM_RESERVE | MEM_COMMIT,
                                                      PAGE_READWRITE));
     DWORD old = 0;
@@ -20,22 +30,12 @@ FencedMemory::FencedMemory(size_t capacity) : capacity_((capacity + kPage - 1) /
         ADD_FAILURE() << "cannot set up the fenced input memory";
 }
 
-FencedMemory::~FencedMemory()
-{
-    if (base_ != nullptr) VirtualFree(base_, 0, MEM_RELEASE);
-}
-
+// A rare input larger than the usual ones gets a larger fenced block.
 void* FencedMemory::Place(const void* data, size_t size)
 {
-    auto bytes = static_cast<const unsigned char*>(data);
-    if (size > capacity_) {
-        // The end, which holds a text's terminator, is what a reader must not read past.
-        ADD_FAILURE() << "an input of " << size << " bytes does not fit the fenced memory";
-        bytes += size - capacity_;
-        size = capacity_;
-    }
+    if (size > capacity_) Reserve(size);
     unsigned char* start = base_ + capacity_ - size;
-    if (size != 0) std::memcpy(start, bytes, size);
+    if (size != 0) std::memcpy(start, data, size);
     return start;
 }
 

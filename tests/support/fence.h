@@ -9,7 +9,7 @@ namespace tvx::test {
 
 class FencedMemory {
 public:
-    explicit FencedMemory(size_t capacity);  // the largest input, in bytes
+    explicit FencedMemory(size_t capacity);  // the usual largest input, in bytes; grows
     ~FencedMemory();
     FencedMemory(const FencedMemory&) = delete;
     FencedMemory& operator=(const FencedMemory&) = delete;
@@ -22,9 +22,10 @@ public:
     const char* PlaceText(const std::string& text);
 
 private:
+    void Reserve(size_t capacity);
     void* Place(const void* data, size_t size);
 
-    size_t capacity_;
+    size_t capacity_ = 0;
     unsigned char* base_ = nullptr;
 };
 
