@@ -2,9 +2,6 @@
 // lines quoted from random tokens: every token stays inside its buffer and terminated, each
 // call moves on, and quoted tokens come back as they were.
 
-// The checks run for every input; optimized, they leave the time to the reader under test.
-#pragma GCC optimize("O2")
-
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -3,9 +3,6 @@
 // files through LoadTextLines. The lines must be those of an independent split of the same
 // decoded text, the same whatever the encoding that carried the text.
 
-// The checks run for every input; optimized, they leave the time to the reader under test.
-#pragma GCC optimize("O2")
-
 #include <gtest/gtest.h>
 
 #include <cstring>

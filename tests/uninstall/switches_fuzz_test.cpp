@@ -2,9 +2,6 @@
 // with real command lines, mutated, and with command lines built of known switches, whose
 // run mode and options follow from what was put in.
 
-// The checks run for every input; optimized, they leave the time to the parser under test.
-#pragma GCC optimize("O2")
-
 #include <gtest/gtest.h>
 
 #include <cwchar>

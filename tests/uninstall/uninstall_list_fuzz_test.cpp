@@ -4,9 +4,6 @@
 // that must survive. Nothing outside the product folder is ever touched, and every entry the
 // list names inside it is gone afterwards unless it is a folder that still holds something.
 
-// The checks run for every input; optimized, they leave the time to the reader under test.
-#pragma GCC optimize("O2")
-
 #include <gtest/gtest.h>
 
 #include <io.h>
